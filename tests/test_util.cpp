@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "MorvelUtil.h"
+TEST(Placeholder, Builds) { SUCCEED(); }
