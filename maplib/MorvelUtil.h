@@ -56,7 +56,10 @@ public:
     T* get() { return pointer; }
     const T* get() const { return pointer; }
     bool isNull() const { return pointer == nullptr; }
-    bool operator==(const T* p) const { return pointer == p; }
+    // Takes T* rather than const T*: with const T*, comparing a non-const
+    // holder with a T* is ambiguous against the built-in comparison reached
+    // through the conversion to T*.
+    bool operator==(T* p) const { return pointer == p; }
 
     operator T*() { return pointer; }
     operator const T*() const { return pointer; }

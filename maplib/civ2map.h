@@ -40,8 +40,8 @@ public:
         unsigned char ownership_fertility; // bits 0-3 fertility, bits 4-7 ownership
     };
 
-    static const int NUM_CIV_VIEWS = 7;
-    static const int CELL_SIZE = sizeof(TerrainCell);
+    static constexpr int NUM_CIV_VIEWS = 7;
+    static constexpr int CELL_SIZE = sizeof(TerrainCell);
 
     // Visits the tiles around a centre ring by ring: the centre at distance
     // 0, then 8, 12, 24, 32, ... tiles. Never ends by itself.

@@ -31,7 +31,7 @@ public:
         bool mineable;
     };
 
-    static const int NUM_TERRAIN_TYPES = 11;
+    static constexpr int NUM_TERRAIN_TYPES = 11;
     static const TerrainRule default_rules[NUM_TERRAIN_TYPES];
 
     Civ2TerrainRules();
@@ -53,7 +53,7 @@ private:
 
 class Civ2Rules {
 public:
-    static const int NUM_MAP_SLOTS = 4;
+    static constexpr int NUM_MAP_SLOTS = 4;
 
     Civ2Rules();
     ~Civ2Rules();

@@ -509,14 +509,17 @@ void Civ2SavedGame::addMap(int index)
 {
     if (!supportsMultiMaps())
         fail("Cannot add a new map to a file that is not a ToT saved game");
-    // With no map left (the only one removed), the new map is the first and
-    // the count of secondary maps stays 0.
-    const int highestIndex = maps.empty() ? 0 : num_secondary_maps + 1;
+    // The new map goes before one of the maps held or after the last. That
+    // is num_secondary_maps + 1 places while the game holds all its maps; it
+    // holds fewer after its only map was removed (none), after a failed
+    // createMP (none) or after a load that failed part way, and counting the
+    // maps actually held keeps every insertion inside the list.
+    const int highestIndex = static_cast<int>(maps.size());
     if (index < 0 || index > highestIndex)
         fail("Cannot add new map, index " + std::to_string(index) + " is < 0 or > " + std::to_string(highestIndex));
     if (map_header.isNull())
         fail("No map loaded.");
-    if (!maps.empty() && num_secondary_maps == MAX_SECONDARY_MAPS)
+    if (maps.size() > MAX_SECONDARY_MAPS)
         fail("Cannot add new map: a game holds at most 65536 maps.");
 
     try {
@@ -528,8 +531,7 @@ void Civ2SavedGame::addMap(int index)
     } catch (const std::bad_alloc&) {
         fail("Insufficient memory.");
     }
-    if (maps.size() > 1)
-        ++num_secondary_maps;
+    num_secondary_maps = static_cast<unsigned short>(maps.size() - 1);
 }
 
 void Civ2SavedGame::removeMap(int index)

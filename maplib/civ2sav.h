@@ -17,14 +17,14 @@
 // The improvements on a tile, one bit each.
 class Improvements {
 public:
-    static const unsigned char UNIT_MASK = 0x01;
-    static const unsigned char CITY_MASK = 0x02;
-    static const unsigned char IRRIGATION_MASK = 0x04;
-    static const unsigned char MINING_MASK = 0x08;
-    static const unsigned char ROAD_MASK = 0x10;
-    static const unsigned char RAILROAD_MASK = 0x20;
-    static const unsigned char FORTRESS_MASK = 0x40;
-    static const unsigned char POLLUTION_MASK = 0x80;
+    static constexpr unsigned char UNIT_MASK = 0x01;
+    static constexpr unsigned char CITY_MASK = 0x02;
+    static constexpr unsigned char IRRIGATION_MASK = 0x04;
+    static constexpr unsigned char MINING_MASK = 0x08;
+    static constexpr unsigned char ROAD_MASK = 0x10;
+    static constexpr unsigned char RAILROAD_MASK = 0x20;
+    static constexpr unsigned char FORTRESS_MASK = 0x40;
+    static constexpr unsigned char POLLUTION_MASK = 0x80;
 
     Improvements() : bits(0) {}
     Improvements(const Improvements& other) = default;
@@ -62,14 +62,14 @@ private:
 // A set of civilisations, one bit each, red (the Barbarians) first.
 class WhichCivs {
 public:
-    static const unsigned char RED_MASK = 0x01;
-    static const unsigned char WHITE_MASK = 0x02;
-    static const unsigned char GREEN_MASK = 0x04;
-    static const unsigned char BLUE_MASK = 0x08;
-    static const unsigned char YELLOW_MASK = 0x10;
-    static const unsigned char CYAN_MASK = 0x20;
-    static const unsigned char ORANGE_MASK = 0x40;
-    static const unsigned char PURPLE_MASK = 0x80;
+    static constexpr unsigned char RED_MASK = 0x01;
+    static constexpr unsigned char WHITE_MASK = 0x02;
+    static constexpr unsigned char GREEN_MASK = 0x04;
+    static constexpr unsigned char BLUE_MASK = 0x08;
+    static constexpr unsigned char YELLOW_MASK = 0x10;
+    static constexpr unsigned char CYAN_MASK = 0x20;
+    static constexpr unsigned char ORANGE_MASK = 0x40;
+    static constexpr unsigned char PURPLE_MASK = 0x80;
 
     WhichCivs() : bits(0) {}
     WhichCivs(const WhichCivs& other) = default;
