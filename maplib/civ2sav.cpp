@@ -75,10 +75,19 @@ bool Civ2SavedGame::isMPFile(std::string fileName)
 
 void Civ2SavedGame::load(const std::string& fileName)
 {
-    map_only = isMPFile(fileName);
-    std::ifstream in(fileName.c_str(), std::ios::in | std::ios::binary);
-    if (!in.is_open())
-        fail("Could not open file: " + fileName);
+    // Testing the name and opening the file allocate too (a lower-case copy
+    // of the name, the stream's buffer). Running out of memory there is
+    // reported like any other allocation failure of loading, but without the
+    // prefix, since the file is not open yet.
+    std::ifstream in;
+    try {
+        map_only = isMPFile(fileName);
+        in.open(fileName.c_str(), std::ios::in | std::ios::binary);
+        if (!in.is_open())
+            fail("Could not open file: " + fileName);
+    } catch (const std::bad_alloc&) {
+        fail("Insufficient Memory.");
+    }
     try {
         loadOpenedFile(in);
     } catch (const std::bad_alloc&) {
