@@ -83,13 +83,22 @@ void Civ2Map::initResourceMap()
         long long& counter = (row % 2 == 0) ? evenRowCounter : oddRowCounter;
         long long k = counter;
         counter += 3;
-        for (int col = row % 2; col < width; col += 2) {
-            int offset = XYtoOffset(col, row);
+        const int firstCol = row % 2;
+        if (firstCol >= width)
+            continue;
+        // Along a row the offset goes up by one a tile, so checking the first
+        // and the last tile (through XYtoOffset, which fails construction
+        // when a tile lies beyond area) checks every tile between them. This
+        // runs for every map loaded, so it avoids a checked call per tile.
+        const int lastCol = firstCol + (width - 1 - firstCol) / 2 * 2;
+        const int firstOffset = XYtoOffset(firstCol, row);
+        const int lastOffset = XYtoOffset(lastCol, row);
+        unsigned char* pattern = resource_map.get();
+        for (int offset = firstOffset; offset <= lastOffset; ++offset, ++k) {
             if ((k / 2) % 2 == 0)
-                resource_map[offset] |= 0x01;
+                pattern[offset] |= 0x01;
             else
-                resource_map[offset] &= static_cast<unsigned char>(~0x01);
-            ++k;
+                pattern[offset] &= static_cast<unsigned char>(~0x01);
         }
     }
 }
@@ -331,9 +340,31 @@ namespace {
     throw std::runtime_error("RingIterator went completely off map.");
 }
 
-int saturateToInt(long long value)
+// The four step directions: up-right, down-right, down-left, up-left.
+const int deltaX[4] = {1, 1, -1, -1};
+const int deltaY[4] = {-1, 1, 1, -1};
+
+const long long NO_EVENT = LLONG_MAX;
+
+bool fitsInt(long long value)
 {
-    return static_cast<int>(std::max<long long>(INT_MIN, std::min<long long>(INT_MAX, value)));
+    return value >= INT_MIN && value <= INT_MAX;
+}
+
+// The number of moves j >= 1 after which a coordinate moving by sign (+1 or
+// -1) from `from` equals target; NO_EVENT if it never does.
+long long movesUntil(long long from, int sign, long long target)
+{
+    long long moves = (target - from) * sign;
+    return moves >= 1 ? moves : NO_EVENT;
+}
+
+// The moves j after which a coordinate moving by sign from `from` lies in
+// [low, high]: first to last, an empty range when first > last.
+void movesWithin(long long from, int sign, long long low, long long high, long long& first, long long& last)
+{
+    first = sign > 0 ? low - from : from - high;
+    last = sign > 0 ? high - from : from - low;
 }
 
 // The walk's state at a step boundary, less what stays fixed within a ring.
@@ -342,10 +373,6 @@ struct WalkState {
     int y;
     int direction;
     bool turnPending;
-    bool sameAs(const WalkState& other) const
-    {
-        return x == other.x && y == other.y && direction == other.direction && turnPending == other.turnPending;
-    }
     bool sameShapeAs(const WalkState& other) const
     {
         return x == other.x && direction == other.direction && turnPending == other.turnPending;
@@ -392,7 +419,7 @@ Civ2Map::RingIterator::RingIterator(int x, int y, Civ2Map& map)
 Civ2Map::RingIterator::RingIterator(const RingIterator& other)
     : center_x(other.center_x), center_y(other.center_y), distance(other.distance),
       direction(other.direction), ring_start_x(other.ring_start_x), ring_start_y(other.ring_start_y),
-      x(other.x), y(other.y), map(other.map), turn_pending(other.turn_pending)
+      x(other.x), y(other.y), map(other.map), turn_pending(other.turn_pending), ring_watch(other.ring_watch)
 {
 }
 
@@ -403,6 +430,7 @@ void Civ2Map::RingIterator::reset()
     distance = 0;
     direction = 0;
     turn_pending = false;
+    ring_watch = RingWatch();
 }
 
 Civ2Map::RingIterator& Civ2Map::RingIterator::operator++()
@@ -413,33 +441,44 @@ Civ2Map::RingIterator& Civ2Map::RingIterator::operator++()
 
 bool Civ2Map::RingIterator::movePoint(int& px, int& py, const int& dir, const int& count)
 {
-    static const int deltaX[4] = {1, 1, -1, -1};
-    static const int deltaY[4] = {-1, 1, 1, -1};
-    const int width = map.getWidth();
-    const int height = map.getHeight();
+    return moveBy(px, py, dir, count);
+}
+
+// Moves (px, py) count steps in direction dir, wraps x on a round map and
+// returns whether the point is off the map. Computed in 64 bits; a point the
+// walk cannot hold in an int ends the walk (off a flat map, or above or below
+// a round one, far beyond any tile).
+bool Civ2Map::RingIterator::moveBy(int& px, int& py, int dir, long long count)
+{
+    const long long width = map.getWidth();
+    const long long height = map.getHeight();
     const bool flatMap = map.isFlat();
     const int d = dir & 3;
 
-    px = saturateToInt(px + static_cast<long long>(count) * deltaX[d]);
-    py = saturateToInt(py + static_cast<long long>(count) * deltaY[d]);
+    long long newX = px + count * deltaX[d];
+    const long long newY = py + count * deltaY[d];
     bool offMap = false;
 
     // West edge; odd rows have no tile at x = 0.
-    if (px < 0 || (py % 2 == 1 && px <= 0)) {
+    if (newX < 0 || (newY % 2 == 1 && newX <= 0)) {
         if (flatMap || width <= 0)
             offMap = true;
         else
-            px = static_cast<int>(width - ((-static_cast<long long>(px)) % width));
+            newX = width - ((-newX) % width);
     }
     // East edge; even rows have no tile at x = width - 1.
-    if (px >= width || (py % 2 == 0 && px == width - 1)) {
+    if (newX >= width || (newY % 2 == 0 && newX == width - 1)) {
         if (flatMap || width <= 0)
             offMap = true;
         else
-            px %= width;
+            newX %= width;
     }
-    if (py < 0 || py >= height)
+    if (newY < 0 || newY >= height)
         offMap = true;
+    if (!fitsInt(newX) || !fitsInt(newY))
+        throwOffMap();
+    px = static_cast<int>(newX);
+    py = static_cast<int>(newY);
     return offMap;
 }
 
@@ -459,6 +498,8 @@ bool Civ2Map::RingIterator::step(bool& ringCompleted, int& lowestY, int& highest
     bool offMap = false;
     if (x == ring_start_x && y == ring_start_y) {
         // The ring is complete: start the next one beside its start corner.
+        if (distance == INT_MAX)
+            throwOffMap();
         ringCompleted = true;
         ++distance;
         movePoint(ring_start_x, ring_start_y, 3, 1);
@@ -506,46 +547,186 @@ long long Civ2Map::RingIterator::flatReach() const
     return (farX + farY) / 2 + 1;
 }
 
+// At the end of a ring on a flat map: when the next rings cannot reach the
+// map, go straight to the end of the last of them. A tile (dx, dy) from the
+// centre has ring number at least (|dx| + |dy|) / 2, so no ring below half
+// the distance from the centre to the map's bounding box holds a tile. The
+// plane's rings all end on their start corner, (center - d, center - d),
+// with no notch pending, which is where this leaves the walk.
+void Civ2Map::RingIterator::skipRingsBeforeFlatMap()
+{
+    const long long lastX = map.getWidth() - 1LL;
+    const long long lastY = map.getHeight() - 1LL;
+    const long long gapX = std::max({0LL, -static_cast<long long>(center_x), center_x - lastX});
+    const long long gapY = std::max({0LL, -static_cast<long long>(center_y), center_y - lastY});
+    const long long firstRingWithTile = (gapX + gapY + 1) / 2;
+    if (distance + 1 >= firstRingWithTile)
+        return;
+    const long long lastEmptyRing = firstRingWithTile - 1;
+    const long long cornerX = center_x - lastEmptyRing;
+    const long long cornerY = center_y - lastEmptyRing;
+    if (!fitsInt(lastEmptyRing) || !fitsInt(cornerX) || !fitsInt(cornerY))
+        throwOffMap();
+    distance = static_cast<int>(lastEmptyRing);
+    x = ring_start_x = static_cast<int>(cornerX);
+    y = ring_start_y = static_cast<int>(cornerY);
+    direction = 0;
+    turn_pending = false;
+}
+
+// From an off-map point in the middle of a ring with no notch pending, the
+// walk moves straight on in its direction, one plain step at a time, until a
+// step lands on the centre's column or row (a turn), on the ring's start
+// corner (the ring's end) or on the map. This makes all those plain steps at
+// once, stopping one short of the first place where any of that can happen
+// (on a flat map, of the first point inside the map's bounding box). When no
+// such place lies ahead, the walk runs off the map in a straight line for
+// good. Each skipped row lies between the two ends of the run, which are
+// noted for the round-map watch.
+void Civ2Map::RingIterator::skipStraightRun(int& lowestY, int& highestY)
+{
+    const long long width = map.getWidth();
+    const long long height = map.getHeight();
+    const bool flatMap = map.isFlat();
+    const int signX = deltaX[direction];
+    const int signY = deltaY[direction];
+
+    long long firstEvent = movesUntil(y, signY, center_y);
+    if (flatMap) {
+        firstEvent = std::min(firstEvent, movesUntil(x, signX, center_x));
+    } else if (center_x >= 0 && center_x < width) {
+        // x runs modulo the width, so it meets the centre's column again
+        // after at most width moves.
+        long long moves = ((center_x - x) * signX % width + width) % width;
+        firstEvent = std::min(firstEvent, moves == 0 ? width : moves);
+    }
+
+    const long long movesToCornerRow = movesUntil(y, signY, ring_start_y);
+    if (movesToCornerRow != NO_EVENT) {
+        long long cornerRowX = x + movesToCornerRow * signX;
+        if (!flatMap)
+            cornerRowX = (cornerRowX % width + width) % width;
+        if (cornerRowX == ring_start_x)
+            firstEvent = std::min(firstEvent, movesToCornerRow);
+    }
+
+    long long firstInside = 0;
+    long long lastInside = 0;
+    movesWithin(y, signY, 0, height - 1, firstInside, lastInside);
+    if (flatMap) {
+        long long firstInsideX = 0;
+        long long lastInsideX = 0;
+        movesWithin(x, signX, 0, width - 1, firstInsideX, lastInsideX);
+        firstInside = std::max(firstInside, firstInsideX);
+        lastInside = std::min(lastInside, lastInsideX);
+    }
+    firstInside = std::max(firstInside, 1LL);
+    if (firstInside <= lastInside)
+        firstEvent = std::min(firstEvent, firstInside);
+
+    if (firstEvent == NO_EVENT)
+        throwOffMap();
+    if (firstEvent > 1) {
+        moveBy(x, y, direction, firstEvent - 1);
+        lowestY = std::min(lowestY, y);
+        highestY = std::max(highestY, y);
+    }
+}
+
+// Brent's step over the states of the current ring: true when the walk is
+// back in a state it has been in since the ring began.
+bool Civ2Map::RingIterator::ringLoops()
+{
+    RingWatch& watch = ring_watch;
+    if (watch.armed && watch.x == x && watch.y == y && watch.direction == direction &&
+        watch.turnPending == turn_pending)
+        return true;
+    if (!watch.armed || ++watch.steps == watch.power) {
+        watch.x = x;
+        watch.y = y;
+        watch.direction = direction;
+        watch.turnPending = turn_pending;
+        watch.power = watch.armed ? watch.power * 2 : 1;
+        watch.steps = 0;
+        watch.armed = true;
+    }
+    return false;
+}
+
 // Advances to the next tile of the walk that lies on the map, or throws
 // "RingIterator went completely off map." when the walk can never reach one
 // again. The criteria are exact, not step limits:
 //
-// Flat maps: a ring beyond flatReach() has no tile, nor has any later ring.
+// Both kinds of map: a straight run of plain steps off the map is made in one
+// move (skipStraightRun), so a walk far from the map costs a few moves per
+// side of a ring. A run that meets nothing that could turn it, end its ring
+// or bring it onto the map goes on for good. A walk that would need a
+// coordinate beyond the range of int cannot go on either.
+//
+// Flat maps: nothing wraps, so the walk is the plane's, whose rings always
+// close. Rings that cannot reach the map's bounding box are skipped whole
+// (skipRingsBeforeFlatMap); a ring beyond flatReach() has no tile, nor has
+// any later ring.
 //
 // Round maps: x is taken modulo the width, so the walk depends on y only
 // through three tests: y against the centre's row, (x, y) against the ring's
 // start corner, and y against the map's rows. Within one ring:
 //  - the state (x, y, direction, notch) determines the rest of the ring, so
-//    if it repeats before a tile was found, the ring loops forever;
+//    if it repeats, the ring loops forever: off the map, or (on a very
+//    narrow map, where the ring folds onto itself) through tiles it has
+//    already reported, never reaching the next ring. The watch spans
+//    advances, so such a loop ends after it has been walked once;
 //  - more than three rows beyond every row those tests look at, the walk is
 //    the same at any row, so if (x, direction, notch) repeats there while y
 //    has moved no nearer, the walk drifts away from the map forever.
 // Across rings: a ring from distance 3 on whose every point lies above both
-// the map and the centre is, ring for ring, the same walk as the ring w
-// further out (same start column, start row w higher). Once w consecutive
-// rings pass that way, every later ring repeats one of them higher still.
+// the map and the centre never meets the centre's row, so the ring w further
+// out (same start column, start row w higher) walks the same way w rows
+// higher, provided it begins with the same notch state (on a narrow map a
+// ring can end halfway through a notch). Among 2w + 1 consecutive such rings
+// d to d + 2w, two of d, d + w and d + 2w begin alike; from there on every
+// ring repeats an earlier one higher still, and none reaches the map.
 void Civ2Map::RingIterator::moveToNextPoint()
 {
     const int width = map.getWidth();
     const int height = map.getHeight();
-    if (width <= 0 || height <= 0)
-        throwOffMap();
     const bool flatMap = map.isFlat();
+    // On a flat map even rows end before x = width - 1 and odd rows start
+    // after x = 0, so a walk of even x + y finds no tile on a map narrower
+    // than 2, nor one of odd x + y on a map narrower than 3.
+    const int oddWalk = (static_cast<long long>(center_x) + center_y) % 2 != 0 ? 1 : 0;
+    if (width <= 0 || height <= 0 || (flatMap && width < 2 + oddWalk))
+        throwOffMap();
     const long long reach = flatMap ? flatReach() : 0;
     const int freeRowLimit = std::min(0, center_y);
 
-    CycleWatch ringCycle;
     CycleWatch farDrift;
     int farSide = 0;
     long long freeRings = 0;
     // Only rings walked whole within this advance are judged.
     bool ringStayedFree = false;
+    // The walk stands on the tile reported last (or on the centre).
+    bool offMapNow = false;
 
     for (;;) {
-        bool ringCompleted = false;
         int lowestY = y;
         int highestY = y;
-        bool offMap = step(ringCompleted, lowestY, highestY);
+        const bool atRingEnd = x == ring_start_x && y == ring_start_y;
+        if (flatMap && atRingEnd)
+            skipRingsBeforeFlatMap();
+        else if (offMapNow && !atRingEnd && !turn_pending)
+            skipStraightRun(lowestY, highestY);
+
+        bool ringCompleted = false;
+        const bool offMap = step(ringCompleted, lowestY, highestY);
+        offMapNow = offMap;
+        // A flat walk is the plane's, whose rings always close; a round one
+        // whose state repeats within a ring loops there for good, on the map
+        // or off it, so it ends once the loop has been walked.
+        if (ringCompleted)
+            ring_watch = RingWatch();
+        if (!flatMap && ringLoops())
+            throwOffMap();
         if (!offMap)
             return;
         if (flatMap) {
@@ -557,9 +738,8 @@ void Civ2Map::RingIterator::moveToNextPoint()
         if (ringCompleted) {
             bool finishedRingCounts = distance - 1 >= 3 && ringStayedFree;
             freeRings = finishedRingCounts ? freeRings + 1 : 0;
-            if (freeRings >= width)
+            if (freeRings >= 2LL * width + 1)
                 throwOffMap();
-            ringCycle.reset();
             farDrift.reset();
             farSide = 0;
             ringStayedFree = true;
@@ -568,11 +748,9 @@ void Civ2Map::RingIterator::moveToNextPoint()
             ringStayedFree = false;
 
         const WalkState state{x, y, direction, turn_pending};
-        if (ringCycle.repeats(state, [](const WalkState& a, const WalkState& b) { return a.sameAs(b); }))
-            throwOffMap();
 
-        const int bandTop = std::min({0, center_y, ring_start_y});
-        const int bandBottom = std::max({height - 1, center_y, ring_start_y});
+        const long long bandTop = std::min({0, center_y, ring_start_y});
+        const long long bandBottom = std::max({height - 1, center_y, ring_start_y});
         const int margin = 4; // a step moves at most three times
         int side = 0;
         if (y < bandTop - margin)

@@ -62,7 +62,24 @@ public:
     private:
         bool step(bool& ringCompleted, int& lowestY, int& highestY);
         bool moveTracked(int& px, int& py, int& lowestY, int& highestY);
+        bool moveBy(int& px, int& py, int dir, long long count);
         long long flatReach() const;
+        void skipRingsBeforeFlatMap();
+        void skipStraightRun(int& lowestY, int& highestY);
+        bool ringLoops();
+
+        // Brent's cycle watch over the walk's states within the current ring,
+        // kept across advances: on a very narrow round map a ring can fold
+        // into a loop of tiles that never leads back to its start corner.
+        struct RingWatch {
+            int x = 0;
+            int y = 0;
+            int direction = 0;
+            bool turnPending = false;
+            long long power = 1;
+            long long steps = 0;
+            bool armed = false;
+        };
 
         int center_x;
         int center_y;
@@ -74,6 +91,7 @@ public:
         int y;
         Civ2Map& map;
         bool turn_pending;
+        RingWatch ring_watch;
     };
 
     Civ2Map(int width, int height, int area, bool civViewAllowed, int mapIndex, bool flat,
