@@ -49,71 +49,71 @@ std::size_t headerOffset(int version, std::uint32_t transporters)
     }
 }
 
-Bytes build(const FileSpec& spec)
+Bytes build(const FileLayout& layout)
 {
     Bytes out;
-    const bool mapOnly = spec.version == MAP_ONLY;
+    const bool mapOnly = layout.version == MAP_ONLY;
     if (!mapOnly) {
         // Pre-map filler, the version at 10, and for ToT the transporter
         // count and records, all up to the header.
-        const std::size_t header = headerOffset(spec.version, spec.transporters);
+        const std::size_t header = headerOffset(layout.version, layout.transporters);
         for (std::size_t i = 0; i < header; ++i)
             out.push_back(static_cast<std::uint8_t>((i * 7 + 3) & 0xff));
-        out[10] = static_cast<std::uint8_t>(spec.version & 0xff);
-        out[11] = static_cast<std::uint8_t>(spec.version >> 8);
-        if (isToT(spec.version)) {
-            std::size_t at = transporterCountOffset(spec.version);
+        out[10] = static_cast<std::uint8_t>(layout.version & 0xff);
+        out[11] = static_cast<std::uint8_t>(layout.version >> 8);
+        if (isToT(layout.version)) {
+            std::size_t at = transporterCountOffset(layout.version);
             for (int shift = 0; shift < 32; shift += 8)
-                out[at++] = static_cast<std::uint8_t>((spec.transporters >> shift) & 0xff);
+                out[at++] = static_cast<std::uint8_t>((layout.transporters >> shift) & 0xff);
         }
     }
 
-    put16(out, spec.xDim);
-    put16(out, spec.yDim);
-    put16(out, spec.area);
-    put16(out, spec.flatEarth);
-    put16(out, spec.mapSeed);
-    put16(out, spec.locatorX);
-    put16(out, spec.locatorY);
-    if (isToT(spec.version))
-        put16(out, static_cast<std::uint16_t>(spec.maps.size() - 1));
+    put16(out, layout.xDim);
+    put16(out, layout.yDim);
+    put16(out, layout.area);
+    put16(out, layout.flatEarth);
+    put16(out, layout.mapSeed);
+    put16(out, layout.locatorX);
+    put16(out, layout.locatorY);
+    if (isToT(layout.version))
+        put16(out, static_cast<std::uint16_t>(layout.maps.size() - 1));
 
     if (mapOnly) {
-        Bytes positions = spec.startPositions;
+        Bytes positions = layout.startPositions;
         if (positions.empty())
             for (int i = 0; i < 84; ++i)
                 positions.push_back(static_cast<std::uint8_t>(0xA0 + i));
         append(out, positions);
     }
 
-    for (const MapBlocks& map : spec.maps) {
+    for (const MapBlocks& map : layout.maps) {
         if (!mapOnly)
             append(out, map.civView);
         append(out, map.terrain);
-        if (isToT(spec.version))
+        if (isToT(layout.version))
             put16(out, map.seed);
     }
 
-    append(out, mapOnly ? spec.trailing : spec.postMap);
+    append(out, mapOnly ? layout.trailing : layout.postMap);
     return out;
 }
 
-FileSpec makeSpec(int version, int width, int height, int numMaps, int area)
+FileLayout makeLayout(int version, int width, int height, int numMaps, int area)
 {
-    FileSpec spec;
-    spec.version = version;
-    spec.xDim = static_cast<std::uint16_t>(width);
-    spec.yDim = static_cast<std::uint16_t>(height);
-    spec.area = static_cast<std::uint16_t>(area >= 0 ? area : (width / 2) * height);
-    spec.flatEarth = 0;
-    spec.mapSeed = 0x1234;
-    spec.locatorX = static_cast<std::uint16_t>((width + 3) / 4);
-    spec.locatorY = static_cast<std::uint16_t>((height + 3) / 4);
+    FileLayout layout;
+    layout.version = version;
+    layout.xDim = static_cast<std::uint16_t>(width);
+    layout.yDim = static_cast<std::uint16_t>(height);
+    layout.area = static_cast<std::uint16_t>(area >= 0 ? area : (width / 2) * height);
+    layout.flatEarth = 0;
+    layout.mapSeed = 0x1234;
+    layout.locatorX = static_cast<std::uint16_t>((width + 3) / 4);
+    layout.locatorY = static_cast<std::uint16_t>((height + 3) / 4);
     for (int m = 0; m < numMaps; ++m) {
         MapBlocks map;
-        for (int i = 0; i < 7 * spec.area; ++i)
+        for (int i = 0; i < 7 * layout.area; ++i)
             map.civView.push_back(static_cast<std::uint8_t>((i * 13 + m) & 0xff));
-        for (int tile = 0; tile < spec.area; ++tile) {
+        for (int tile = 0; tile < layout.area; ++tile) {
             map.terrain.push_back(static_cast<std::uint8_t>((tile + m) % 11));         // terrain
             map.terrain.push_back(static_cast<std::uint8_t>((tile * 3) & 0xff));       // improvements
             map.terrain.push_back(static_cast<std::uint8_t>((tile & 7) << 5));         // city radius
@@ -122,12 +122,12 @@ FileSpec makeSpec(int version, int width, int height, int numMaps, int area)
             map.terrain.push_back(static_cast<std::uint8_t>(0x70 | ((tile + 5 * m) & 0x0f))); // fertility
         }
         map.seed = static_cast<std::uint16_t>(0x0100 + m);
-        spec.maps.push_back(map);
+        layout.maps.push_back(map);
     }
     if (version != MAP_ONLY)
         for (int i = 0; i < 37; ++i)
-            spec.postMap.push_back(static_cast<std::uint8_t>(0xF0 ^ i));
-    return spec;
+            layout.postMap.push_back(static_cast<std::uint8_t>(0xF0 ^ i));
+    return layout;
 }
 
 std::size_t tileOffset(int width, int x, int y)
@@ -189,10 +189,10 @@ Bytes readFile(const std::string& path)
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string writeSpec(const TempDir& dir, const std::string& name, const FileSpec& spec)
+std::string writeLayout(const TempDir& dir, const std::string& name, const FileLayout& layout)
 {
     std::string path = dir.path(name);
-    writeFile(path, build(spec));
+    writeFile(path, build(layout));
     return path;
 }
 

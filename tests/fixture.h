@@ -26,7 +26,7 @@ struct MapBlocks {
 };
 
 // Everything a file holds. Fields left empty are filled by build().
-struct FileSpec {
+struct FileLayout {
     int version = MGE;
     std::uint16_t xDim = 0;
     std::uint16_t yDim = 0;
@@ -46,12 +46,12 @@ struct FileSpec {
 std::size_t headerOffset(int version, std::uint32_t transporters = 0);
 
 // The whole file, byte by byte.
-Bytes build(const FileSpec& spec);
+Bytes build(const FileLayout& layout);
 
 // A file of the given version and size whose maps hold a recognisable
 // pattern: every tile a different terrain and fertility per map.
 // area defaults to (width / 2) x height.
-FileSpec makeSpec(int version, int width, int height, int numMaps = 1, int area = -1);
+FileLayout makeLayout(int version, int width, int height, int numMaps = 1, int area = -1);
 
 // Tile access inside a map's terrain block, in game coordinates.
 std::size_t tileOffset(int width, int x, int y);
@@ -77,8 +77,8 @@ private:
 void writeFile(const std::string& path, const Bytes& bytes);
 Bytes readFile(const std::string& path);
 
-// Writes the spec's file into dir under name and returns its path.
-std::string writeSpec(const TempDir& dir, const std::string& name, const FileSpec& spec);
+// Writes the layout's file into dir under name and returns its path.
+std::string writeLayout(const TempDir& dir, const std::string& name, const FileLayout& layout);
 
 } // namespace fixture
 

@@ -30,7 +30,7 @@ void PrintTo(const Rgb& colour, std::ostream* os)
 namespace {
 
 using fixture::Bytes;
-using fixture::FileSpec;
+using fixture::FileLayout;
 using fixture::MapBlocks;
 using fixture::RunResult;
 
@@ -126,11 +126,11 @@ int patternFertility(int x, int y)
 
 // Every tile plains without improvements, fertility patternFertility, except
 // a few tiles the picture tests look at.
-FileSpec pictureSpec(int version = fixture::MAP_ONLY, int flatEarth = 0)
+FileLayout pictureLayout(int version = fixture::MAP_ONLY, int flatEarth = 0)
 {
-    FileSpec spec = fixture::makeSpec(version, PICTURE_WIDTH, PICTURE_HEIGHT);
-    spec.flatEarth = static_cast<std::uint16_t>(flatEarth);
-    MapBlocks& map = spec.maps[0];
+    FileLayout layout = fixture::makeLayout(version, PICTURE_WIDTH, PICTURE_HEIGHT);
+    layout.flatEarth = static_cast<std::uint16_t>(flatEarth);
+    MapBlocks& map = layout.maps[0];
     forEachTile(PICTURE_WIDTH, PICTURE_HEIGHT, [&](int x, int y) {
         fixture::setTerrainByte(map, PICTURE_WIDTH, x, y, 0, PLAINS_CODE);
         fixture::setTerrainByte(map, PICTURE_WIDTH, x, y, 1, 0);
@@ -139,7 +139,7 @@ FileSpec pictureSpec(int version = fixture::MAP_ONLY, int flatEarth = 0)
     fixture::setTerrainByte(map, PICTURE_WIDTH, 6, 2, 0, OCEAN_CODE);
     fixture::setTerrainByte(map, PICTURE_WIDTH, 8, 2, 0, ANIMATED_OCEAN_CODE);
     fixture::setTerrainByte(map, PICTURE_WIDTH, 10, 4, 1, CITY);
-    return spec;
+    return layout;
 }
 
 struct TileColourCase {
@@ -151,7 +151,7 @@ struct TileColourCase {
 TEST(Civ2FertPicture, ColoursEveryTileByFertilityInItsPlaceOnTheStaggeredGrid)
 {
     fixture::TempDir dir;
-    const std::string input = fixture::writeSpec(dir, "world.mp", pictureSpec());
+    const std::string input = fixture::writeLayout(dir, "world.mp", pictureLayout());
     const std::string png = dir.path("world.png");
     const int scale = 4;
 
@@ -188,7 +188,7 @@ TEST(Civ2FertPicture, ColoursEveryTileByFertilityInItsPlaceOnTheStaggeredGrid)
 TEST(Civ2FertPicture, FlatMapLeavesTheOddRowsFirstHalfColumnEmpty)
 {
     fixture::TempDir dir;
-    const std::string input = fixture::writeSpec(dir, "flat.mp", pictureSpec(fixture::MAP_ONLY, 1));
+    const std::string input = fixture::writeLayout(dir, "flat.mp", pictureLayout(fixture::MAP_ONLY, 1));
     const std::string png = dir.path("flat.png");
     ASSERT_EQ(civ2fert({"show", input, "--png", png}).status, 0);
     const Picture picture = decodePng(png);
@@ -209,7 +209,7 @@ TEST(Civ2FertPicture, IsTheMapTimesTheScaleWithALegendStripBelow)
     // map's width leaves room.
     const SizeCase cases[] = {{1, 200, 48}, {4, 240, 78}, {8, 480, 156}, {32, 1920, 662}};
     fixture::TempDir dir;
-    const std::string input = fixture::writeSpec(dir, "world.mp", pictureSpec());
+    const std::string input = fixture::writeLayout(dir, "world.mp", pictureLayout());
     for (const SizeCase& c : cases) {
         SCOPED_TRACE("scale " + std::to_string(c.scale));
         const std::string png = dir.path("scale" + std::to_string(c.scale) + ".png");
@@ -226,16 +226,16 @@ TEST(Civ2FertPicture, IsTheMapTimesTheScaleWithALegendStripBelow)
 TEST(Civ2FertPicture, OutlinesTilesWhoseFertilityDiffersWhereBothMapsHoldThem)
 {
     fixture::TempDir dir;
-    const std::string input = fixture::writeSpec(dir, "world.mp", pictureSpec());
-    FileSpec changed = pictureSpec();
+    const std::string input = fixture::writeLayout(dir, "world.mp", pictureLayout());
+    FileLayout changed = pictureLayout();
     fixture::setFertility(changed.maps[0], PICTURE_WIDTH, 4, 2, 15);
-    const std::string other = fixture::writeSpec(dir, "changed.mp", changed);
+    const std::string other = fixture::writeLayout(dir, "changed.mp", changed);
     // A smaller map: only the tiles inside it are compared.
-    FileSpec small = fixture::makeSpec(fixture::MAP_ONLY, 20, 4);
+    FileLayout small = fixture::makeLayout(fixture::MAP_ONLY, 20, 4);
     forEachTile(20, 4, [&](int x, int y) {
         fixture::setFertility(small.maps[0], 20, x, y, static_cast<std::uint8_t>(patternFertility(x, y) ^ 1));
     });
-    const std::string smaller = fixture::writeSpec(dir, "small.mp", small);
+    const std::string smaller = fixture::writeLayout(dir, "small.mp", small);
     const int scale = 4;
 
     const std::string png = dir.path("diff.png");
@@ -278,7 +278,7 @@ std::string expectedTable(const std::map<int, long>& tilesByFertility)
 TEST(Civ2FertSummary, CountsTheTilesOfEachFertilityValue)
 {
     fixture::TempDir dir;
-    const std::string input = fixture::writeSpec(dir, "world.mp", pictureSpec(fixture::MAP_ONLY, 1));
+    const std::string input = fixture::writeLayout(dir, "world.mp", pictureLayout(fixture::MAP_ONLY, 1));
     std::map<int, long> counts;
     forEachTile(PICTURE_WIDTH, PICTURE_HEIGHT, [&](int x, int y) { ++counts[patternFertility(x, y)]; });
 
@@ -296,13 +296,13 @@ TEST(Civ2FertSummary, CountsTheTilesOfEachFertilityValue)
 TEST(Civ2FertSummary, ShowsTheChosenMapOfAToTGame)
 {
     fixture::TempDir dir;
-    const FileSpec spec = fixture::makeSpec(fixture::TOT11, 20, 8, 3);
-    const std::string input = fixture::writeSpec(dir, "game.sav", spec);
+    const FileLayout layout = fixture::makeLayout(fixture::TOT11, 20, 8, 3);
+    const std::string input = fixture::writeLayout(dir, "game.sav", layout);
     std::map<int, long> counts;
     long cities = 0;
     forEachTile(20, 8, [&](int x, int y) {
-        ++counts[fixture::fertilityOf(spec.maps[1], 20, x, y)];
-        if (spec.maps[1].terrain.at(6 * fixture::tileOffset(20, x, y) + 1) & CITY)
+        ++counts[fixture::fertilityOf(layout.maps[1], 20, x, y)];
+        if (layout.maps[1].terrain.at(6 * fixture::tileOffset(20, x, y) + 1) & CITY)
             ++cities;
     });
     ASSERT_GT(cities, 0);
@@ -322,25 +322,25 @@ TEST(Civ2FertSummary, ShowsTheChosenMapOfAToTGame)
 
 // The file the library's own rating gives: loads a copy of path, rates every
 // tile of the chosen maps with calcFertility, then adjusts every tile, and
-// puts the results into spec, so that nothing else can differ.
-FileSpec expectedRefresh(const std::string& path, FileSpec spec, const std::vector<int>& mapIndexes)
+// puts the results into layout, so that nothing else can differ.
+FileLayout expectedRefresh(const std::string& path, FileLayout layout, const std::vector<int>& mapIndexes)
 {
     Civ2SavedGame game;
     game.load(path);
-    const int width = spec.xDim;
-    const int height = spec.yDim;
+    const int width = layout.xDim;
+    const int height = layout.yDim;
     for (int index : mapIndexes) {
         Civ2Map& map = *game.getMap(index);
         forEachTile(width, height, [&](int x, int y) { map.calcFertility(x, y); });
         forEachTile(width, height, [&](int x, int y) { map.adjustFertility(x, y); });
         forEachTile(width, height, [&](int x, int y) {
-            fixture::setFertility(spec.maps.at(static_cast<std::size_t>(index)), width, x, y, map.getFertility(x, y));
+            fixture::setFertility(layout.maps.at(static_cast<std::size_t>(index)), width, x, y, map.getFertility(x, y));
         });
     }
-    return spec;
+    return layout;
 }
 
-long changedTiles(const FileSpec& before, const FileSpec& after)
+long changedTiles(const FileLayout& before, const FileLayout& after)
 {
     long changed = 0;
     for (std::size_t m = 0; m < before.maps.size(); ++m)
@@ -352,21 +352,21 @@ long changedTiles(const FileSpec& before, const FileSpec& after)
     return changed;
 }
 
-FileSpec withBytesAfterMap(FileSpec spec)
+FileLayout withBytesAfterMap(FileLayout layout)
 {
-    spec.trailing = {1, 2, 3, 4, 5, 6, 7};
-    return spec;
+    layout.trailing = {1, 2, 3, 4, 5, 6, 7};
+    return layout;
 }
 
-FileSpec withTransporters(FileSpec spec)
+FileLayout withTransporters(FileLayout layout)
 {
-    spec.transporters = 3;
-    return spec;
+    layout.transporters = 3;
+    return layout;
 }
 
 struct RefreshCase {
     const char* name;
-    FileSpec spec;
+    FileLayout layout;
     std::string inputName;
     std::vector<std::string> mapOption; // empty: every map
     std::vector<int> refreshedMaps;
@@ -385,11 +385,11 @@ TEST_P(Civ2FertRefresh, WritesExactlyTheLibrarysRatingAndNothingElse)
 {
     const RefreshCase& c = GetParam();
     fixture::TempDir dir;
-    const std::string input = fixture::writeSpec(dir, c.inputName, c.spec);
+    const std::string input = fixture::writeLayout(dir, c.inputName, c.layout);
     const Bytes original = fixture::readFile(input);
     const std::string out = c.inPlace ? input : dir.path("refreshed-" + c.inputName);
-    const FileSpec expected = expectedRefresh(input, c.spec, c.refreshedMaps);
-    ASSERT_GT(changedTiles(c.spec, expected), 0) << "the fixture must have values to refresh";
+    const FileLayout expected = expectedRefresh(input, c.layout, c.refreshedMaps);
+    ASSERT_GT(changedTiles(c.layout, expected), 0) << "the fixture must have values to refresh";
 
     std::vector<std::string> args = {"refresh", input, out};
     args.insert(args.end(), c.mapOption.begin(), c.mapOption.end());
@@ -408,32 +408,32 @@ TEST_P(Civ2FertRefresh, WritesExactlyTheLibrarysRatingAndNothingElse)
     files.erase(std::unique(files.begin(), files.end()), files.end());
     EXPECT_EQ(listDirectory(dir.root()), files);
 
-    EXPECT_TRUE(contains(result.out, std::to_string(changedTiles(c.spec, expected)) + " tiles changed; wrote " + out))
+    EXPECT_TRUE(contains(result.out, std::to_string(changedTiles(c.layout, expected)) + " tiles changed; wrote " + out))
         << result.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, Civ2FertRefresh,
     ::testing::Values(
-        RefreshCase{"EveryMapOfAToTGame", withTransporters(fixture::makeSpec(fixture::TOT11, 20, 8, 3)), "game.sav",
+        RefreshCase{"EveryMapOfAToTGame", withTransporters(fixture::makeLayout(fixture::TOT11, 20, 8, 3)), "game.sav",
                     {}, {0, 1, 2}, false},
-        RefreshCase{"OneMapOfAToTGame", fixture::makeSpec(fixture::TOT10, 20, 8, 2), "game.sav", {"--map", "1"},
+        RefreshCase{"OneMapOfAToTGame", fixture::makeLayout(fixture::TOT10, 20, 8, 2), "game.sav", {"--map", "1"},
                     {1}, false},
-        RefreshCase{"CicGame", fixture::makeSpec(fixture::CIC, 24, 10), "game.sav", {}, {0}, false},
-        RefreshCase{"MgeScenarioInPlace", fixture::makeSpec(fixture::MGE, 20, 10), "scenario.scn", {"--map=0"}, {0},
+        RefreshCase{"CicGame", fixture::makeLayout(fixture::CIC, 24, 10), "game.sav", {}, {0}, false},
+        RefreshCase{"MgeScenarioInPlace", fixture::makeLayout(fixture::MGE, 20, 10), "scenario.scn", {"--map=0"}, {0},
                     true},
         RefreshCase{"MapOnlyFileInPlaceKeepsBytesAfterTheMap",
-                    withBytesAfterMap(fixture::makeSpec(fixture::MAP_ONLY, 30, 12)), "world.mp", {}, {0}, true}),
+                    withBytesAfterMap(fixture::makeLayout(fixture::MAP_ONLY, 30, 12)), "world.mp", {}, {0}, true}),
     [](const ::testing::TestParamInfo<RefreshCase>& info) { return info.param.name; });
 
 TEST(Civ2FertRefresh, ThroughASymbolicLinkReplacesTheFileItPointsTo)
 {
     fixture::TempDir dir;
-    const FileSpec spec = fixture::makeSpec(fixture::MGE, 20, 10);
-    const std::string real = fixture::writeSpec(dir, "real.sav", spec);
+    const FileLayout layout = fixture::makeLayout(fixture::MGE, 20, 10);
+    const std::string real = fixture::writeLayout(dir, "real.sav", layout);
     const std::string link = dir.path("link.sav");
     std::filesystem::create_symlink(real, link);
-    const Bytes expected = fixture::build(expectedRefresh(real, spec, {0}));
+    const Bytes expected = fixture::build(expectedRefresh(real, layout, {0}));
 
     RunResult result = civ2fert({"refresh", link, link});
     ASSERT_EQ(result.status, 0) << result.err;
@@ -447,14 +447,14 @@ TEST(Civ2FertRefresh, ThroughASymbolicLinkReplacesTheFileItPointsTo)
 
 Bytes truncatedSave()
 {
-    Bytes bytes = fixture::build(fixture::makeSpec(fixture::MGE, 20, 10));
+    Bytes bytes = fixture::build(fixture::makeLayout(fixture::MGE, 20, 10));
     bytes.resize(fixture::headerOffset(fixture::MGE) + 14 + 7 * 100 + 3 * 100);
     return bytes;
 }
 
 Bytes unknownVersion()
 {
-    Bytes bytes = fixture::build(fixture::makeSpec(fixture::MGE, 20, 10));
+    Bytes bytes = fixture::build(fixture::makeLayout(fixture::MGE, 20, 10));
     bytes[10] = 41;
     return bytes;
 }
@@ -462,12 +462,12 @@ Bytes unknownVersion()
 // ToT maps beyond the fourth have no terrain rules to rate them by.
 Bytes fiveMapToT()
 {
-    return fixture::build(fixture::makeSpec(fixture::TOT11, 20, 8, 5));
+    return fixture::build(fixture::makeLayout(fixture::TOT11, 20, 8, 5));
 }
 
 Bytes plainSave()
 {
-    return fixture::build(fixture::makeSpec(fixture::MGE, 20, 10));
+    return fixture::build(fixture::makeLayout(fixture::MGE, 20, 10));
 }
 
 struct RefusalCase {
@@ -570,7 +570,7 @@ TEST(Civ2FertRefusal, PictureTooLargeIsNotWritten)
 {
     fixture::TempDir dir;
     // 40000 game columns at 32 pixels each is beyond any PNG viewer.
-    const std::string input = fixture::writeSpec(dir, "wide.mp", fixture::makeSpec(fixture::MAP_ONLY, 40000, 2));
+    const std::string input = fixture::writeLayout(dir, "wide.mp", fixture::makeLayout(fixture::MAP_ONLY, 40000, 2));
     const std::string png = dir.path("wide.png");
     RunResult result = civ2fert({"show", input, "--png", png, "--scale", "32"});
     EXPECT_EQ(result.status, 1);
@@ -584,7 +584,7 @@ TEST(Civ2FertRefusal, PictureTooLargeIsNotWritten)
 TEST(Civ2FertCommandLine, UsageErrorsExitWithTwoAndTheUsageOnStandardError)
 {
     fixture::TempDir dir;
-    const std::string input = fixture::writeSpec(dir, "world.mp", pictureSpec());
+    const std::string input = fixture::writeLayout(dir, "world.mp", pictureLayout());
     const std::string png = dir.path("p.png");
     const std::vector<std::vector<std::string>> cases = {
         {},

@@ -14,12 +14,12 @@
 namespace {
 
 using fixture::Bytes;
-using fixture::FileSpec;
+using fixture::FileLayout;
 using fixture::MapBlocks;
 
-void loadSpec(Civ2SavedGame& game, const fixture::TempDir& dir, const FileSpec& spec)
+void loadLayout(Civ2SavedGame& game, const fixture::TempDir& dir, const FileLayout& layout)
 {
-    game.load(fixture::writeSpec(dir, spec.version == fixture::MAP_ONLY ? "in.mp" : "in.sav", spec));
+    game.load(fixture::writeLayout(dir, layout.version == fixture::MAP_ONLY ? "in.mp" : "in.sav", layout));
 }
 
 Bytes saveAndRead(Civ2SavedGame& game, const fixture::TempDir& dir)
@@ -155,7 +155,7 @@ TEST(CreateMP, ReplacesALoadedGameOrLeavesItWithoutMaps)
 {
     fixture::TempDir dir;
     Civ2SavedGame game;
-    loadSpec(game, dir, fixture::makeSpec(fixture::TOT11, 20, 10, 4));
+    loadLayout(game, dir, fixture::makeLayout(fixture::TOT11, 20, 10, 4));
 
     EXPECT_THROW(game.createMP(1000, 1000), std::runtime_error);
     EXPECT_EQ(game.getNumMaps(), 0);
@@ -176,16 +176,16 @@ TEST(CreateMP, ReplacesALoadedGameOrLeavesItWithoutMaps)
 TEST(CreateSAV, AlwaysFailsAndLeavesTheGameLoaded)
 {
     fixture::TempDir dir;
-    const FileSpec spec = fixture::makeSpec(fixture::MGE, 20, 10);
+    const FileLayout layout = fixture::makeLayout(fixture::MGE, 20, 10);
     Civ2SavedGame game;
-    loadSpec(game, dir, spec);
+    loadLayout(game, dir, layout);
 
     EXPECT_EQ(failureOf([&] { game.createSAV(40, 20, 0); }), "Cannot create a new .SAV file.");
     EXPECT_EQ(failureOf([&] { game.createSAV(-1, -1, -1); }), "Cannot create a new .SAV file.");
 
     EXPECT_EQ(game.getNumMaps(), 1);
     EXPECT_STREQ(game.getVersionString(), "MGE");
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
 }
 
 // ---------------------------------------------------------------------------
@@ -202,7 +202,7 @@ TEST(StartPositions, AreRefusedOnSavedGames)
 {
     fixture::TempDir dir;
     Civ2SavedGame game;
-    loadSpec(game, dir, fixture::makeSpec(fixture::MGE, 20, 10));
+    loadLayout(game, dir, fixture::makeLayout(fixture::MGE, 20, 10));
     const Civ2SavedGame::StartPositions positions{};
 
     EXPECT_EQ(failureOf([&] { game.getCivStart(); }), "Start positions are not defined on a .SAV file.");
@@ -237,14 +237,14 @@ TEST(StartPositions, CreatedFileHoldsNoneAndWritesChangesMadeInPlace)
 TEST(StartPositions, LoadedMapOnlyFileGivesAndTakesTheWholeRecord)
 {
     fixture::TempDir dir;
-    FileSpec spec = fixture::makeSpec(fixture::MAP_ONLY, 20, 10);
+    FileLayout layout = fixture::makeLayout(fixture::MAP_ONLY, 20, 10);
     Civ2SavedGame game;
-    loadSpec(game, dir, spec);
+    loadLayout(game, dir, layout);
 
     const Civ2SavedGame::StartPositions& loaded = game.getCivStart();
     const Bytes loadedBytes(reinterpret_cast<const std::uint8_t*>(&loaded),
                             reinterpret_cast<const std::uint8_t*>(&loaded) + 84);
-    const Bytes file = fixture::build(spec);
+    const Bytes file = fixture::build(layout);
     EXPECT_EQ(loadedBytes, Bytes(file.begin() + 14, file.begin() + 98));
 
     Civ2SavedGame::StartPositions replacement{};
@@ -262,8 +262,8 @@ TEST(StartPositions, LoadedMapOnlyFileGivesAndTakesTheWholeRecord)
     const Civ2SavedGame::StartPositions& now = game.getCivStart();
     EXPECT_EQ(Bytes(reinterpret_cast<const std::uint8_t*>(&now), reinterpret_cast<const std::uint8_t*>(&now) + 84),
               replacementBytes);
-    spec.startPositions = replacementBytes;
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    layout.startPositions = replacementBytes;
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
 }
 
 // ---------------------------------------------------------------------------
@@ -273,12 +273,12 @@ class FourMapToT : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        spec = fixture::makeSpec(fixture::TOT11, 20, 10, 4);
-        loadSpec(game, dir, spec);
+        layout = fixture::makeLayout(fixture::TOT11, 20, 10, 4);
+        loadLayout(game, dir, layout);
     }
 
     fixture::TempDir dir;
-    FileSpec spec;
+    FileLayout layout;
     Civ2SavedGame game;
 };
 
@@ -290,7 +290,7 @@ TEST_F(FourMapToT, OutOfRangeIndicesChangeNothing)
     EXPECT_EQ(failureOf([&] { game.removeMap(-1); }), "Cannot remove map, index -1 is < 0 or > 3");
 
     EXPECT_EQ(game.getNumMaps(), 4);
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
 }
 
 TEST_F(FourMapToT, AddMapAtTheEnd)
@@ -300,8 +300,8 @@ TEST_F(FourMapToT, AddMapAtTheEnd)
     EXPECT_EQ(game.getNumMaps(), 5);
     EXPECT_EQ(game.getMap(4)->getFertility(0, 0), 0);
     EXPECT_EQ(game.getMap(4)->getSeed(), 1);
-    spec.maps.push_back(newMapBlocks(spec.area));
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    layout.maps.push_back(newMapBlocks(layout.area));
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
 }
 
 // The new map takes the place asked for; the maps after it move up and keep
@@ -324,11 +324,11 @@ TEST_F(FourMapToT, AddedMapIsWrittenInItsPlaceWithItsSeed)
     game.getMap(2)->setFertility(3, 1, 6);
     game.getMap(4)->setSeed(0x0777);
 
-    MapBlocks added = newMapBlocks(spec.area);
+    MapBlocks added = newMapBlocks(layout.area);
     fixture::setFertility(added, 20, 3, 1, 6);
-    spec.maps.insert(spec.maps.begin() + 2, added);
-    spec.maps[4].seed = 0x0777;
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    layout.maps.insert(layout.maps.begin() + 2, added);
+    layout.maps[4].seed = 0x0777;
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
 }
 
 TEST_F(FourMapToT, RemoveLastAndFirstMaps)
@@ -338,23 +338,23 @@ TEST_F(FourMapToT, RemoveLastAndFirstMaps)
 
     game.removeMap(0);
     EXPECT_EQ(game.getNumMaps(), 2);
-    EXPECT_EQ(game.getMap(0)->getSeed(), spec.maps[1].seed);
+    EXPECT_EQ(game.getMap(0)->getSeed(), layout.maps[1].seed);
     EXPECT_EQ(indexBitsOf(game.getMap(0)), 1);
     EXPECT_EQ(failureOf([&] { game.getMap(2); }), "Cannot get map, index 2 is < 0 or > 1");
 
-    spec.maps.erase(spec.maps.begin() + 3);
-    spec.maps.erase(spec.maps.begin());
+    layout.maps.erase(layout.maps.begin() + 3);
+    layout.maps.erase(layout.maps.begin());
     // The body counter written by indexBitsOf is part of the file now.
-    fixture::setTerrainByte(spec.maps[0], 20, 0, 0, 3, 0x40);
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    fixture::setTerrainByte(layout.maps[0], 20, 0, 0, 3, 0x40);
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
 }
 
 TEST_F(FourMapToT, RemoveAMiddleMap)
 {
     game.removeMap(1);
 
-    spec.maps.erase(spec.maps.begin() + 1);
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    layout.maps.erase(layout.maps.begin() + 1);
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
 }
 
 TEST(AddMap, RefusedOnGamesOtherThanToT)
@@ -363,7 +363,7 @@ TEST(AddMap, RefusedOnGamesOtherThanToT)
     for (int version : {fixture::CIC, fixture::FW, fixture::MGE, fixture::MAP_ONLY}) {
         SCOPED_TRACE(version);
         Civ2SavedGame game;
-        loadSpec(game, dir, fixture::makeSpec(version, 20, 10));
+        loadLayout(game, dir, fixture::makeLayout(version, 20, 10));
         EXPECT_EQ(failureOf([&] { game.addMap(1); }), "Cannot add a new map to a file that is not a ToT saved game");
         EXPECT_EQ(game.getNumMaps(), 1);
     }
@@ -378,9 +378,9 @@ TEST(RemoveMap, OnlyMapLeavesAGameWithoutMaps)
     for (int version : {fixture::MGE, fixture::TOT10, fixture::MAP_ONLY}) {
         SCOPED_TRACE(version);
         fixture::TempDir dir;
-        FileSpec spec = fixture::makeSpec(version, 20, 10);
+        FileLayout layout = fixture::makeLayout(version, 20, 10);
         Civ2SavedGame game;
-        loadSpec(game, dir, spec);
+        loadLayout(game, dir, layout);
         const std::string existing = dir.path("existing.sav");
         fixture::writeFile(existing, {'k', 'e', 'e', 'p'});
 
@@ -404,8 +404,8 @@ TEST(RemoveMap, OnlyMapLeavesAGameWithoutMaps)
         EXPECT_EQ(failureOf([&] { game.addMap(1); }), "Cannot add new map, index 1 is < 0 or > 0");
         game.addMap(0);
         EXPECT_EQ(game.getNumMaps(), 1);
-        spec.maps[0] = newMapBlocks(spec.area);
-        EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+        layout.maps[0] = newMapBlocks(layout.area);
+        EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
     }
 }
 
@@ -414,16 +414,16 @@ TEST(RemoveMap, OnlyMapLeavesAGameWithoutMaps)
 TEST(AddMap, AfterAFailedCreateTheNewMapIsTheOnlyOne)
 {
     fixture::TempDir dir;
-    FileSpec spec = fixture::makeSpec(fixture::TOT11, 20, 10, 4);
+    FileLayout layout = fixture::makeLayout(fixture::TOT11, 20, 10, 4);
     Civ2SavedGame game;
-    loadSpec(game, dir, spec);
+    loadLayout(game, dir, layout);
     EXPECT_THROW(game.createMP(1000, 1000), std::runtime_error);
 
     game.addMap(0);
 
     EXPECT_EQ(game.getNumMaps(), 1);
-    spec.maps.assign(1, newMapBlocks(spec.area));
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    layout.maps.assign(1, newMapBlocks(layout.area));
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
 }
 
 // A ToT load that fails in its third map keeps the maps built so far under
@@ -431,7 +431,7 @@ TEST(AddMap, AfterAFailedCreateTheNewMapIsTheOnlyOne)
 TEST(AddMap, AfterAFailedLoadStaysInsideTheMapsThatExist)
 {
     fixture::TempDir dir;
-    Bytes truncated = fixture::build(fixture::makeSpec(fixture::TOT11, 20, 10, 4));
+    Bytes truncated = fixture::build(fixture::makeLayout(fixture::TOT11, 20, 10, 4));
     truncated.resize(fixture::headerOffset(fixture::TOT11) + 16 + 2 * (13 * 100 + 2) + 50);
     fixture::writeFile(dir.path("short.sav"), truncated);
     Civ2SavedGame game;

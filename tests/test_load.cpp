@@ -21,7 +21,7 @@
 namespace {
 
 using fixture::Bytes;
-using fixture::FileSpec;
+using fixture::FileLayout;
 
 const int WIDTH = 8;
 const int HEIGHT = 4;
@@ -56,28 +56,28 @@ Bytes blocksOf(const Civ2Map& map)
     return Bytes(text.begin(), text.end());
 }
 
-Bytes expectedBlocks(const FileSpec& spec, std::size_t mapIndex)
+Bytes expectedBlocks(const FileLayout& layout, std::size_t mapIndex)
 {
-    const fixture::MapBlocks& map = spec.maps[mapIndex];
-    Bytes blocks = spec.version == fixture::MAP_ONLY ? Bytes() : map.civView;
+    const fixture::MapBlocks& map = layout.maps[mapIndex];
+    Bytes blocks = layout.version == fixture::MAP_ONLY ? Bytes() : map.civView;
     blocks.insert(blocks.end(), map.terrain.begin(), map.terrain.end());
     return blocks;
 }
 
-void expectLoadedAsSpec(Civ2SavedGame& game, const FileSpec& spec)
+void expectLoadedAsLayout(Civ2SavedGame& game, const FileLayout& layout)
 {
-    ASSERT_EQ(static_cast<int>(spec.maps.size()), game.getNumMaps());
-    EXPECT_EQ(spec.xDim, game.getWidth());
-    EXPECT_EQ(spec.yDim, game.getHeight());
-    for (std::size_t m = 0; m < spec.maps.size(); ++m) {
+    ASSERT_EQ(static_cast<int>(layout.maps.size()), game.getNumMaps());
+    EXPECT_EQ(layout.xDim, game.getWidth());
+    EXPECT_EQ(layout.yDim, game.getHeight());
+    for (std::size_t m = 0; m < layout.maps.size(); ++m) {
         SCOPED_TRACE("map " + std::to_string(m));
         Civ2Map* map = game.getMap(static_cast<int>(m));
         ASSERT_NE(nullptr, map);
-        EXPECT_EQ(spec.xDim, map->getWidth());
-        EXPECT_EQ(spec.yDim, map->getHeight());
-        EXPECT_EQ(expectedBlocks(spec, m), blocksOf(*map));
+        EXPECT_EQ(layout.xDim, map->getWidth());
+        EXPECT_EQ(layout.yDim, map->getHeight());
+        EXPECT_EQ(expectedBlocks(layout, m), blocksOf(*map));
         // ToT maps carry their own seed; every other file's map the header's.
-        EXPECT_EQ(isToT(spec.version) ? spec.maps[m].seed : spec.mapSeed, map->getSeed());
+        EXPECT_EQ(isToT(layout.version) ? layout.maps[m].seed : layout.mapSeed, map->getSeed());
     }
 }
 
@@ -107,14 +107,14 @@ TEST(LoadTest, EveryVersionLoadsItsMapsAndSeeds)
     fixture::TempDir dir;
     for (const VersionCase& c : VERSIONS) {
         SCOPED_TRACE(c.name);
-        FileSpec spec = fixture::makeSpec(c.version, WIDTH, HEIGHT, c.numMaps);
-        spec.transporters = c.transporters;
+        FileLayout layout = fixture::makeLayout(c.version, WIDTH, HEIGHT, c.numMaps);
+        layout.transporters = c.transporters;
         Civ2SavedGame game;
-        game.load(fixture::writeSpec(dir, "game.sav", spec));
+        game.load(fixture::writeLayout(dir, "game.sav", layout));
         EXPECT_STREQ(c.versionString, game.getVersionString());
         EXPECT_FALSE(game.isMapOnly());
         EXPECT_EQ(isToT(c.version), game.supportsMultiMaps());
-        expectLoadedAsSpec(game, spec);
+        expectLoadedAsLayout(game, layout);
 
         const int last = c.numMaps - 1;
         EXPECT_EQ("Cannot get map, index " + std::to_string(c.numMaps) + " is < 0 or > " + std::to_string(last),
@@ -129,11 +129,11 @@ TEST(LoadTest, SavedGameEndingRightAfterItsLastMapLoads)
     fixture::TempDir dir;
     for (int version : {fixture::CIC, fixture::TOT11}) {
         SCOPED_TRACE(version);
-        FileSpec spec = fixture::makeSpec(version, WIDTH, HEIGHT, isToT(version) ? 2 : 1);
-        spec.postMap.clear();
+        FileLayout layout = fixture::makeLayout(version, WIDTH, HEIGHT, isToT(version) ? 2 : 1);
+        layout.postMap.clear();
         Civ2SavedGame game;
-        EXPECT_NO_THROW(game.load(fixture::writeSpec(dir, "game.sav", spec)));
-        expectLoadedAsSpec(game, spec);
+        EXPECT_NO_THROW(game.load(fixture::writeLayout(dir, "game.sav", layout)));
+        expectLoadedAsLayout(game, layout);
     }
 }
 
@@ -142,17 +142,17 @@ TEST(LoadTest, MapOnlyFilesOfAnyCaseLoadWithoutViews)
     fixture::TempDir dir;
     for (const char* name : {"map.mp", "MAP.MP", "map.Mp"}) {
         SCOPED_TRACE(name);
-        FileSpec spec = fixture::makeSpec(fixture::MAP_ONLY, WIDTH, HEIGHT);
-        spec.trailing = {1, 2, 3, 4, 5}; // bytes after the terrain block are not read
+        FileLayout layout = fixture::makeLayout(fixture::MAP_ONLY, WIDTH, HEIGHT);
+        layout.trailing = {1, 2, 3, 4, 5}; // bytes after the terrain block are not read
         Civ2SavedGame game;
-        game.load(fixture::writeSpec(dir, name, spec));
+        game.load(fixture::writeLayout(dir, name, layout));
         EXPECT_TRUE(game.isMapOnly());
         EXPECT_STREQ("Unknown Version", game.getVersionString());
         EXPECT_FALSE(game.supportsMultiMaps());
-        expectLoadedAsSpec(game, spec);
+        expectLoadedAsLayout(game, layout);
         EXPECT_EQ("No map loaded", failureOf([&] { game.getMap(0)->getCivView(0, 0, Civ2Map::WHITE); }));
 
-        const Bytes file = fixture::build(spec);
+        const Bytes file = fixture::build(layout);
         const auto* positions = reinterpret_cast<const std::uint8_t*>(&game.getCivStart());
         EXPECT_EQ(Bytes(file.begin() + 14, file.begin() + 98), Bytes(positions, positions + 84));
     }
@@ -161,8 +161,8 @@ TEST(LoadTest, MapOnlyFilesOfAnyCaseLoadWithoutViews)
 TEST(LoadTest, MapOnlyFileOfExactSizeLoadsAndOneByteLessFails)
 {
     fixture::TempDir dir;
-    const FileSpec spec = fixture::makeSpec(fixture::MAP_ONLY, WIDTH, HEIGHT);
-    Bytes bytes = fixture::build(spec);
+    const FileLayout layout = fixture::makeLayout(fixture::MAP_ONLY, WIDTH, HEIGHT);
+    Bytes bytes = fixture::build(layout);
     ASSERT_EQ(98u + 6u * AREA, bytes.size());
     const std::string path = dir.path("exact.mp");
     fixture::writeFile(path, bytes);
@@ -184,10 +184,10 @@ TEST(LoadTest, FlatEarthFlag)
     fixture::TempDir dir;
     for (const Case& c : {Case{0, false, false}, Case{1, true, true}, Case{2, false, true}, Case{0x8000, false, true}}) {
         SCOPED_TRACE(c.flatEarth);
-        FileSpec spec = fixture::makeSpec(fixture::TOT10, WIDTH, HEIGHT, 2);
-        spec.flatEarth = c.flatEarth;
+        FileLayout layout = fixture::makeLayout(fixture::TOT10, WIDTH, HEIGHT, 2);
+        layout.flatEarth = c.flatEarth;
         Civ2SavedGame game;
-        game.load(fixture::writeSpec(dir, "game.sav", spec));
+        game.load(fixture::writeLayout(dir, "game.sav", layout));
         EXPECT_EQ(c.isFlatEarth, game.isFlatEarth());
         EXPECT_EQ(c.mapsFlat, game.getMap(0)->isFlat());
         EXPECT_EQ(c.mapsFlat, game.getMap(1)->isFlat());
@@ -197,34 +197,34 @@ TEST(LoadTest, FlatEarthFlag)
 TEST(LoadTest, ReloadingReplacesEverythingByTheNewFile)
 {
     fixture::TempDir dir;
-    const FileSpec tot = fixture::makeSpec(fixture::TOT11, WIDTH, HEIGHT, 4);
-    const FileSpec mge = fixture::makeSpec(fixture::MGE, 6, 2);
-    const FileSpec mp = fixture::makeSpec(fixture::MAP_ONLY, 4, 6);
-    const std::string totPath = fixture::writeSpec(dir, "tot.sav", tot);
-    const std::string mgePath = fixture::writeSpec(dir, "mge.sav", mge);
-    const std::string mpPath = fixture::writeSpec(dir, "small.mp", mp);
+    const FileLayout tot = fixture::makeLayout(fixture::TOT11, WIDTH, HEIGHT, 4);
+    const FileLayout mge = fixture::makeLayout(fixture::MGE, 6, 2);
+    const FileLayout mp = fixture::makeLayout(fixture::MAP_ONLY, 4, 6);
+    const std::string totPath = fixture::writeLayout(dir, "tot.sav", tot);
+    const std::string mgePath = fixture::writeLayout(dir, "mge.sav", mge);
+    const std::string mpPath = fixture::writeLayout(dir, "small.mp", mp);
 
     Civ2SavedGame game;
     game.load(totPath);
     game.load(mpPath);
     EXPECT_TRUE(game.isMapOnly());
     EXPECT_STREQ("Unknown Version", game.getVersionString());
-    expectLoadedAsSpec(game, mp);
+    expectLoadedAsLayout(game, mp);
     EXPECT_EQ("Cannot get map, index 1 is < 0 or > 0", failureOf([&] { game.getMap(1); }));
 
     game.load(totPath);
-    expectLoadedAsSpec(game, tot);
+    expectLoadedAsLayout(game, tot);
     game.load(mgePath);
     EXPECT_FALSE(game.isMapOnly());
     EXPECT_STREQ("MGE", game.getVersionString());
-    expectLoadedAsSpec(game, mge);
+    expectLoadedAsLayout(game, mge);
 
     // A failed load leaves an object that loads again cleanly.
     EXPECT_NE("(no failure)", loadFailure(game, dir.path("missing.sav")));
     fixture::writeFile(dir.path("short.sav"), Bytes(5, 0));
     EXPECT_NE("(no failure)", loadFailure(game, dir.path("short.sav")));
     game.load(totPath);
-    expectLoadedAsSpec(game, tot);
+    expectLoadedAsLayout(game, tot);
 }
 
 TEST(LoadTest, ReadAccessorsOfAnEmptyGame)
@@ -249,10 +249,10 @@ TEST(LoadTest, LogsTheHeaderAndSeedsAtDebugLevel)
     MorvelUtil::LogOutput::enableLevel(1);
 
     fixture::TempDir dir;
-    FileSpec spec = fixture::makeSpec(fixture::TOT10, WIDTH, HEIGHT, 2);
-    spec.flatEarth = 1;
+    FileLayout layout = fixture::makeLayout(fixture::TOT10, WIDTH, HEIGHT, 2);
+    layout.flatEarth = 1;
     Civ2SavedGame game;
-    game.load(fixture::writeSpec(dir, "game.sav", spec));
+    game.load(fixture::writeLayout(dir, "game.sav", layout));
     EXPECT_EQ("X Dimension is: 8\nY Dimension is: 4\nMap Area is: 16\nFlat Earth is: 1\nMap Seed is: 4660\n"
               "locator x dim is: 2\nlocator y dim is: 1\nSecondary Maps: 1\n"
               "Read civ view map.\nRead terrain map\nMap 1 seed is 256\n"
@@ -260,7 +260,7 @@ TEST(LoadTest, LogsTheHeaderAndSeedsAtDebugLevel)
               log.str());
 
     log.str("");
-    game.load(fixture::writeSpec(dir, "map.mp", fixture::makeSpec(fixture::MAP_ONLY, WIDTH, HEIGHT)));
+    game.load(fixture::writeLayout(dir, "map.mp", fixture::makeLayout(fixture::MAP_ONLY, WIDTH, HEIGHT)));
     EXPECT_EQ("X Dimension is: 8\nY Dimension is: 4\nMap Area is: 16\nFlat Earth is: 0\nMap Seed is: 4660\n"
               "locator x dim is: 2\nlocator y dim is: 1\nLoaded start positions.\nRead terrain map\n",
               log.str());
@@ -305,8 +305,8 @@ TEST(LoadFailureTest, UnknownVersionsAreRefusedWithTheirNumber)
     fixture::TempDir dir;
     for (int version : {0, 1, 38, 41, 42, 43, 45, 46, 47, 48, 51, 0x2700, 0xffff}) {
         SCOPED_TRACE(version);
-        FileSpec spec = fixture::makeSpec(fixture::MGE, WIDTH, HEIGHT);
-        Bytes bytes = fixture::build(spec);
+        FileLayout layout = fixture::makeLayout(fixture::MGE, WIDTH, HEIGHT);
+        Bytes bytes = fixture::build(layout);
         bytes[10] = static_cast<std::uint8_t>(version & 0xff);
         bytes[11] = static_cast<std::uint8_t>(version >> 8);
         const std::string path = dir.path("game.sav");
@@ -320,22 +320,22 @@ TEST(LoadFailureTest, UnknownVersionsAreRefusedWithTheirNumber)
 
 // The message a saved game or map-only file cut to length gives, by the part
 // of the file the cut falls into.
-std::string truncationMessage(const FileSpec& spec, std::size_t length)
+std::string truncationMessage(const FileLayout& layout, std::size_t length)
 {
-    const bool mapOnly = spec.version == fixture::MAP_ONLY;
-    const bool tot = isToT(spec.version);
+    const bool mapOnly = layout.version == fixture::MAP_ONLY;
+    const bool tot = isToT(layout.version);
     if (!mapOnly && length < 12)
         return "Read error.";
     // headerOffset with no transporters is where the transporter count ends.
-    if (tot && length < fixture::headerOffset(spec.version, 0))
+    if (tot && length < fixture::headerOffset(layout.version, 0))
         return "Read error.";
-    const std::size_t header = fixture::headerOffset(spec.version, spec.transporters);
+    const std::size_t header = fixture::headerOffset(layout.version, layout.transporters);
     if (length < header)
         return "Error reading pre-Map data from file.";
     std::size_t at = header + 14 + (tot ? 2 : 0) + (mapOnly ? 84 : 0);
     if (length < at)
         return "Read error.";
-    for (const fixture::MapBlocks& map : spec.maps) {
+    for (const fixture::MapBlocks& map : layout.maps) {
         at += (mapOnly ? 0 : 7 * map.terrain.size() / 6) + map.terrain.size();
         if (length < at)
             return "Read Error.";
@@ -360,9 +360,9 @@ TEST(LoadFailureTest, TruncatedFilesOfEveryVersion)
         {"ToT11", fixture::TOT11, "", 3, 0},      {"map-only", fixture::MAP_ONLY, "", 1, 0},
     };
     for (const VersionCase& c : cases) {
-        FileSpec spec = fixture::makeSpec(c.version, 4, 2, c.numMaps);
-        spec.transporters = c.transporters;
-        const Bytes whole = fixture::build(spec);
+        FileLayout layout = fixture::makeLayout(c.version, 4, 2, c.numMaps);
+        layout.transporters = c.transporters;
+        const Bytes whole = fixture::build(layout);
         const std::size_t header = fixture::headerOffset(c.version, c.transporters);
 
         std::vector<std::size_t> lengths = {0, 1, 10, 11, 12, 100, header - 1};
@@ -371,7 +371,7 @@ TEST(LoadFailureTest, TruncatedFilesOfEveryVersion)
             for (std::size_t length : {count, count + 3, count + 4})
                 lengths.push_back(length);
         }
-        const std::size_t mapsEnd = whole.size() - spec.postMap.size() - spec.trailing.size();
+        const std::size_t mapsEnd = whole.size() - layout.postMap.size() - layout.trailing.size();
         for (std::size_t length = header; length <= mapsEnd + 1; ++length)
             lengths.push_back(length);
         lengths.push_back(whole.size());
@@ -386,7 +386,7 @@ TEST(LoadFailureTest, TruncatedFilesOfEveryVersion)
             SCOPED_TRACE(std::string(c.name) + " cut to " + std::to_string(length));
             std::filesystem::resize_file(path, length);
             Civ2SavedGame game;
-            const std::string expected = truncationMessage(spec, length);
+            const std::string expected = truncationMessage(layout, length);
             if (expected.empty()) {
                 EXPECT_NO_THROW(game.load(path));
             } else {
@@ -412,11 +412,11 @@ TEST(LoadFailureTest, HeaderWithAreaTooSmallForItsDimensions)
                           Case{fixture::TOT11, 65535, 65535, 1}, Case{fixture::MAP_ONLY, 65535, 65535, 16},
                           Case{fixture::CIC, 65535, 2, 16}}) {
         SCOPED_TRACE(std::to_string(c.xDim) + "x" + std::to_string(c.yDim) + " area " + std::to_string(c.area));
-        FileSpec spec = fixture::makeSpec(c.version, WIDTH, HEIGHT, 1);
-        spec.xDim = c.xDim;
-        spec.yDim = c.yDim;
-        spec.area = c.area;
-        const std::string path = fixture::writeSpec(dir, c.version == fixture::MAP_ONLY ? "big.mp" : "big.sav", spec);
+        FileLayout layout = fixture::makeLayout(c.version, WIDTH, HEIGHT, 1);
+        layout.xDim = c.xDim;
+        layout.yDim = c.yDim;
+        layout.area = c.area;
+        const std::string path = fixture::writeLayout(dir, c.version == fixture::MAP_ONLY ? "big.mp" : "big.sav", layout);
         Civ2SavedGame game;
         EXPECT_EQ("File: " + path + " Invalid x,y coordinates: out of bounds.", loadFailure(game, path));
     }
@@ -425,10 +425,10 @@ TEST(LoadFailureTest, HeaderWithAreaTooSmallForItsDimensions)
 TEST(LoadFailureTest, HeaderWithAreaLargerThanItsDimensionsLoads)
 {
     fixture::TempDir dir;
-    FileSpec spec = fixture::makeSpec(fixture::FW, WIDTH, HEIGHT, 1, AREA + 5);
+    FileLayout layout = fixture::makeLayout(fixture::FW, WIDTH, HEIGHT, 1, AREA + 5);
     Civ2SavedGame game;
-    game.load(fixture::writeSpec(dir, "game.sav", spec));
-    expectLoadedAsSpec(game, spec);
+    game.load(fixture::writeLayout(dir, "game.sav", layout));
+    expectLoadedAsLayout(game, layout);
 }
 
 // The transporter count decides where the header lies; a bogus one is checked
@@ -439,7 +439,7 @@ TEST(LoadFailureTest, TransporterCountBeyondTheFile)
     for (int version : {fixture::TOT10, fixture::TOT11}) {
         for (std::uint32_t count : {0xFFFFFFFFu, 0x80000000u, 0x12492493u, 0x10000000u, 1000u}) {
             SCOPED_TRACE(std::to_string(version) + ": " + std::to_string(count));
-            Bytes bytes = fixture::build(fixture::makeSpec(version, WIDTH, HEIGHT, 2));
+            Bytes bytes = fixture::build(fixture::makeLayout(version, WIDTH, HEIGHT, 2));
             std::size_t at = version == fixture::TOT10 ? 0x7420 : 0x74C8;
             for (int shift = 0; shift < 32; shift += 8)
                 bytes[at++] = static_cast<std::uint8_t>(count >> shift);

@@ -13,7 +13,7 @@
 namespace {
 
 using fixture::Bytes;
-using fixture::FileSpec;
+using fixture::FileLayout;
 using fixture::RunResult;
 
 RunResult ombrel(const std::vector<std::string>& args)
@@ -48,12 +48,12 @@ protected:
 
     void SetUp() override
     {
-        spec = fixture::makeSpec(fixture::MGE, WIDTH, HEIGHT);
-        game = fixture::writeSpec(dir, "game.sav", spec);
+        layout = fixture::makeLayout(fixture::MGE, WIDTH, HEIGHT);
+        game = fixture::writeLayout(dir, "game.sav", layout);
     }
 
     fixture::TempDir dir;
-    FileSpec spec;
+    FileLayout layout;
     std::string game;
 };
 
@@ -70,7 +70,7 @@ TEST_F(OmbrelTest, UsageUnlessExactlyThreeArguments)
 
 TEST_F(OmbrelTest, EveryRowOfTheOutputTable)
 {
-    Bytes unknownVersion = fixture::build(spec);
+    Bytes unknownVersion = fixture::build(layout);
     unknownVersion[10] = 41;
     const std::string badVersion = dir.path("bad.sav");
     fixture::writeFile(badVersion, unknownVersion);
@@ -164,13 +164,13 @@ TEST(OmbrelFilesTest, EveryTileOfEveryVersion)
     const int height = 4;
     fixture::TempDir dir;
     for (const Case& c : cases) {
-        FileSpec spec = fixture::makeSpec(c.version, width, height, c.numMaps);
-        spec.transporters = c.transporters;
-        const std::string path = fixture::writeSpec(dir, c.fileName, spec);
+        FileLayout layout = fixture::makeLayout(c.version, width, height, c.numMaps);
+        layout.transporters = c.transporters;
+        const std::string path = fixture::writeLayout(dir, c.fileName, layout);
         for (int y = 0; y < height; ++y) {
             for (int x = y % 2; x < width; x += 2) {
                 SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(x) + "," + std::to_string(y));
-                const int stored = fixture::fertilityOf(spec.maps[0], width, x, y);
+                const int stored = fixture::fertilityOf(layout.maps[0], width, x, y);
                 expectRun(ombrel({path, std::to_string(x), std::to_string(y)}), fertilityLine(stored), 0);
             }
         }
@@ -192,11 +192,11 @@ TEST(OmbrelFilesTest, TruncatedFilesOfEveryVersionFailWithAMessage)
 {
     fixture::TempDir dir;
     for (int version : {fixture::CIC, fixture::FW, fixture::MGE, fixture::TOT10, fixture::TOT11, fixture::MAP_ONLY}) {
-        FileSpec spec = fixture::makeSpec(version, 8, 4, isToT(version) ? 2 : 1);
-        spec.transporters = isToT(version) ? 3 : 0;
-        const Bytes whole = fixture::build(spec);
-        const std::size_t header = fixture::headerOffset(version, spec.transporters);
-        const std::size_t mapsEnd = whole.size() - spec.postMap.size();
+        FileLayout layout = fixture::makeLayout(version, 8, 4, isToT(version) ? 2 : 1);
+        layout.transporters = isToT(version) ? 3 : 0;
+        const Bytes whole = fixture::build(layout);
+        const std::size_t header = fixture::headerOffset(version, layout.transporters);
+        const std::size_t mapsEnd = whole.size() - layout.postMap.size();
         const std::string path = dir.path(version == fixture::MAP_ONLY ? "cut.mp" : "cut.sav");
         for (std::size_t length : {std::size_t{0}, std::size_t{11}, header > 0 ? header - 1 : 5, header + 7,
                                    header + 40, (header + mapsEnd) / 2, mapsEnd - 1}) {

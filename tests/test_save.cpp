@@ -18,12 +18,12 @@
 namespace {
 
 using fixture::Bytes;
-using fixture::FileSpec;
+using fixture::FileLayout;
 
-// Loads the spec's file from dir; the name's extension decides its kind.
-void loadSpec(Civ2SavedGame& game, const fixture::TempDir& dir, const FileSpec& spec)
+// Loads the layout's file from dir; the name's extension decides its kind.
+void loadLayout(Civ2SavedGame& game, const fixture::TempDir& dir, const FileLayout& layout)
 {
-    game.load(fixture::writeSpec(dir, spec.version == fixture::MAP_ONLY ? "in.mp" : "in.sav", spec));
+    game.load(fixture::writeLayout(dir, layout.version == fixture::MAP_ONLY ? "in.mp" : "in.sav", layout));
 }
 
 Bytes saveAndRead(Civ2SavedGame& game, const fixture::TempDir& dir)
@@ -47,19 +47,19 @@ std::string failureOf(Action action)
 
 struct RoundTripCase {
     const char* name;
-    FileSpec spec;
+    FileLayout layout;
 };
 
-FileSpec withTransporters(FileSpec spec, std::uint32_t count)
+FileLayout withTransporters(FileLayout layout, std::uint32_t count)
 {
-    spec.transporters = count;
-    return spec;
+    layout.transporters = count;
+    return layout;
 }
 
-FileSpec withoutPostMap(FileSpec spec)
+FileLayout withoutPostMap(FileLayout layout)
 {
-    spec.postMap.clear();
-    return spec;
+    layout.postMap.clear();
+    return layout;
 }
 
 // Test listings show a case by its name rather than by its bytes.
@@ -73,40 +73,40 @@ class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 TEST_P(RoundTrip, WritesBackTheSameBytes)
 {
     fixture::TempDir dir;
-    const FileSpec& spec = GetParam().spec;
+    const FileLayout& layout = GetParam().layout;
     Civ2SavedGame game;
-    loadSpec(game, dir, spec);
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    loadLayout(game, dir, layout);
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
     // Writing changes nothing, so a second write gives the same file again.
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EveryVersion, RoundTrip,
-    ::testing::Values(RoundTripCase{"CIC", fixture::makeSpec(fixture::CIC, 20, 10)},
-                      RoundTripCase{"FW", fixture::makeSpec(fixture::FW, 12, 6)},
-                      RoundTripCase{"MGE", fixture::makeSpec(fixture::MGE, 20, 10)},
+    ::testing::Values(RoundTripCase{"CIC", fixture::makeLayout(fixture::CIC, 20, 10)},
+                      RoundTripCase{"FW", fixture::makeLayout(fixture::FW, 12, 6)},
+                      RoundTripCase{"MGE", fixture::makeLayout(fixture::MGE, 20, 10)},
                       RoundTripCase{"ToT10WithTransporters",
-                                    withTransporters(fixture::makeSpec(fixture::TOT10, 20, 10), 3)},
+                                    withTransporters(fixture::makeLayout(fixture::TOT10, 20, 10), 3)},
                       RoundTripCase{"ToT11ThreeSecondaryMaps",
-                                    withTransporters(fixture::makeSpec(fixture::TOT11, 16, 8, 4), 2)},
-                      RoundTripCase{"MGEEmptyPostMap", withoutPostMap(fixture::makeSpec(fixture::MGE, 20, 10))},
-                      RoundTripCase{"ToT10EmptyPostMap", withoutPostMap(fixture::makeSpec(fixture::TOT10, 8, 4, 2))},
-                      RoundTripCase{"MapOnly", fixture::makeSpec(fixture::MAP_ONLY, 20, 10)}),
+                                    withTransporters(fixture::makeLayout(fixture::TOT11, 16, 8, 4), 2)},
+                      RoundTripCase{"MGEEmptyPostMap", withoutPostMap(fixture::makeLayout(fixture::MGE, 20, 10))},
+                      RoundTripCase{"ToT10EmptyPostMap", withoutPostMap(fixture::makeLayout(fixture::TOT10, 8, 4, 2))},
+                      RoundTripCase{"MapOnly", fixture::makeLayout(fixture::MAP_ONLY, 20, 10)}),
     [](const ::testing::TestParamInfo<RoundTripCase>& info) { return info.param.name; });
 
 TEST(Save, MapOnlyFileDropsTheBytesAfterItsTerrain)
 {
     fixture::TempDir dir;
-    FileSpec spec = fixture::makeSpec(fixture::MAP_ONLY, 20, 10);
-    spec.trailing = {1, 2, 3, 4, 5, 6, 7};
+    FileLayout layout = fixture::makeLayout(fixture::MAP_ONLY, 20, 10);
+    layout.trailing = {1, 2, 3, 4, 5, 6, 7};
     Civ2SavedGame game;
-    loadSpec(game, dir, spec);
+    loadLayout(game, dir, layout);
 
     Bytes written = saveAndRead(game, dir);
 
-    Bytes expected = fixture::build(spec);
-    expected.resize(expected.size() - spec.trailing.size());
+    Bytes expected = fixture::build(layout);
+    expected.resize(expected.size() - layout.trailing.size());
     EXPECT_EQ(written, expected);
 }
 
@@ -115,43 +115,43 @@ TEST(Save, MapOnlyFileDropsTheBytesAfterItsTerrain)
 TEST(Save, ChangedTilesChangeExactlyTheirBytes)
 {
     fixture::TempDir dir;
-    FileSpec spec = fixture::makeSpec(fixture::TOT11, 20, 10, 4);
+    FileLayout layout = fixture::makeLayout(fixture::TOT11, 20, 10, 4);
     Civ2SavedGame game;
-    loadSpec(game, dir, spec);
+    loadLayout(game, dir, layout);
 
     game.getMap(0)->setFertility(12, 4, 9);
     game.getMap(2)->setTerrainType(5, 7, Civ2TerrainType(3));
     game.getMap(3)->setCivView(0, 0, Civ2Map::PURPLE, Improvements(0x5A));
 
-    fixture::setFertility(spec.maps[0], 20, 12, 4, 9);
-    fixture::setTerrainByte(spec.maps[2], 20, 5, 7, 0, 3);
-    spec.maps[3].civView.at(6 * spec.area + fixture::tileOffset(20, 0, 0)) = 0x5A;
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    fixture::setFertility(layout.maps[0], 20, 12, 4, 9);
+    fixture::setTerrainByte(layout.maps[2], 20, 5, 7, 0, 3);
+    layout.maps[3].civView.at(6 * layout.area + fixture::tileOffset(20, 0, 0)) = 0x5A;
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
 }
 
 TEST(Save, ToTWritesEachMapsOwnSeed)
 {
     fixture::TempDir dir;
-    FileSpec spec = fixture::makeSpec(fixture::TOT10, 20, 10, 4);
+    FileLayout layout = fixture::makeLayout(fixture::TOT10, 20, 10, 4);
     Civ2SavedGame game;
-    loadSpec(game, dir, spec);
+    loadLayout(game, dir, layout);
 
     game.getMap(2)->setSeed(0xBEEF);
 
-    spec.maps[2].seed = 0xBEEF;
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    layout.maps[2].seed = 0xBEEF;
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
 }
 
 TEST(Save, NonToTIgnoresTheMapsOwnSeed)
 {
     fixture::TempDir dir;
-    const FileSpec spec = fixture::makeSpec(fixture::MGE, 20, 10);
+    const FileLayout layout = fixture::makeLayout(fixture::MGE, 20, 10);
     Civ2SavedGame game;
-    loadSpec(game, dir, spec);
+    loadLayout(game, dir, layout);
 
     game.getMap(0)->setSeed(0xBEEF);
 
-    EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+    EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
 }
 
 TEST(Save, GameSeedReachesTheHeader)
@@ -159,16 +159,16 @@ TEST(Save, GameSeedReachesTheHeader)
     for (int version : {fixture::MGE, fixture::TOT11, fixture::MAP_ONLY}) {
         SCOPED_TRACE(version);
         fixture::TempDir dir;
-        FileSpec spec = fixture::makeSpec(version, 20, 10, version == fixture::TOT11 ? 2 : 1);
+        FileLayout layout = fixture::makeLayout(version, 20, 10, version == fixture::TOT11 ? 2 : 1);
         Civ2SavedGame game;
-        loadSpec(game, dir, spec);
+        loadLayout(game, dir, layout);
 
         game.setSeed(7);
 
         EXPECT_EQ(game.getSeed(), 7);
-        EXPECT_EQ(game.getMap(0)->getSeed(), version == fixture::TOT11 ? spec.maps[0].seed : spec.mapSeed);
-        spec.mapSeed = 7;
-        EXPECT_EQ(saveAndRead(game, dir), fixture::build(spec));
+        EXPECT_EQ(game.getMap(0)->getSeed(), version == fixture::TOT11 ? layout.maps[0].seed : layout.mapSeed);
+        layout.mapSeed = 7;
+        EXPECT_EQ(saveAndRead(game, dir), fixture::build(layout));
     }
 }
 
@@ -198,8 +198,8 @@ TEST(SaveFailure, SeveralMapsUnderANonToTVersionLeaveTheFileAlone)
 {
     fixture::TempDir dir;
     Civ2SavedGame game;
-    loadSpec(game, dir, fixture::makeSpec(fixture::TOT11, 20, 10, 3));
-    Bytes truncatedMge = fixture::build(fixture::makeSpec(fixture::MGE, 20, 10));
+    loadLayout(game, dir, fixture::makeLayout(fixture::TOT11, 20, 10, 3));
+    Bytes truncatedMge = fixture::build(fixture::makeLayout(fixture::MGE, 20, 10));
     truncatedMge.resize(100);
     fixture::writeFile(dir.path("short.sav"), truncatedMge);
     EXPECT_THROW(game.load(dir.path("short.sav")), std::runtime_error);
@@ -214,7 +214,7 @@ TEST(SaveFailure, DirectoryAsTargetIsNotPrefixed)
 {
     fixture::TempDir dir;
     Civ2SavedGame game;
-    loadSpec(game, dir, fixture::makeSpec(fixture::MGE, 20, 10));
+    loadLayout(game, dir, fixture::makeLayout(fixture::MGE, 20, 10));
 
     EXPECT_EQ(failureOf([&] { game.save(dir.root()); }), "Could not open file: " + dir.root());
 }
@@ -225,12 +225,12 @@ TEST(SaveFailure, DirectoryAsTargetIsNotPrefixed)
 TEST(SaveFailure, FullDeviceGivesTheMessageOfTheFirstBlock)
 {
     struct Case {
-        FileSpec spec;
+        FileLayout layout;
         std::string message;
     } cases[] = {
-        {fixture::makeSpec(fixture::MGE, 20, 10), "Error writing pre-Map data to: /dev/full"},
-        {fixture::makeSpec(fixture::TOT11, 20, 10, 2), "Error writing pre-Map data to: /dev/full"},
-        {fixture::makeSpec(fixture::MAP_ONLY, 20, 10), "File: /dev/full Write Error."},
+        {fixture::makeLayout(fixture::MGE, 20, 10), "Error writing pre-Map data to: /dev/full"},
+        {fixture::makeLayout(fixture::TOT11, 20, 10, 2), "Error writing pre-Map data to: /dev/full"},
+        {fixture::makeLayout(fixture::MAP_ONLY, 20, 10), "File: /dev/full Write Error."},
     };
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
@@ -238,9 +238,9 @@ TEST(SaveFailure, FullDeviceGivesTheMessageOfTheFirstBlock)
         SCOPED_TRACE(c.message);
         fixture::TempDir dir;
         Civ2SavedGame game;
-        loadSpec(game, dir, c.spec);
+        loadLayout(game, dir, c.layout);
         EXPECT_EQ(failureOf([&] { game.save("/dev/full"); }), c.message);
-        EXPECT_EQ(saveAndRead(game, dir), fixture::build(c.spec));
+        EXPECT_EQ(saveAndRead(game, dir), fixture::build(c.layout));
     }
 
     Civ2SavedGame created;
@@ -298,10 +298,10 @@ TEST(SaveFailure, WriteFailingMidwayGivesTheMessageOfItsBlock)
         {postMap + 1, "File: @ Failure writing post-Map data."},
     };
     fixture::TempDir dir;
-    const FileSpec spec = fixture::makeSpec(fixture::TOT10, 20, 10, 2);
+    const FileLayout layout = fixture::makeLayout(fixture::TOT10, 20, 10, 2);
     Civ2SavedGame game;
-    loadSpec(game, dir, spec);
-    const Bytes whole = fixture::build(spec);
+    loadLayout(game, dir, layout);
+    const Bytes whole = fixture::build(layout);
     const std::string target = dir.path("limited.sav");
 
     for (const Case& c : cases) {

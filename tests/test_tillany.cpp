@@ -13,7 +13,7 @@
 
 namespace {
 
-using fixture::FileSpec;
+using fixture::FileLayout;
 using fixture::MapBlocks;
 
 const char* const MISSING_NAMES = "Must specify two file names on command line.\nUsage: tillany file1 file2\n";
@@ -21,18 +21,18 @@ const char* const OUT_OF_BOUNDS = "Invalid x,y coordinates: out of bounds.\n";
 
 // Every tile of every map at fertility 0, so that only the tiles a case sets
 // can differ, whatever the two maps' shapes.
-void clearFertility(FileSpec& spec)
+void clearFertility(FileLayout& layout)
 {
-    for (MapBlocks& map : spec.maps)
+    for (MapBlocks& map : layout.maps)
         for (std::size_t cell = 0; cell < map.terrain.size(); cell += 6)
             map.terrain[cell + 5] &= 0xf0;
 }
 
-FileSpec plainSpec(int version, int width, int height, int numMaps = 1)
+FileLayout plainLayout(int version, int width, int height, int numMaps = 1)
 {
-    FileSpec spec = fixture::makeSpec(version, width, height, numMaps);
-    clearFertility(spec);
-    return spec;
+    FileLayout layout = fixture::makeLayout(version, width, height, numMaps);
+    clearFertility(layout);
+    return layout;
 }
 
 struct Setting {
@@ -41,11 +41,11 @@ struct Setting {
     std::uint8_t fertility;
 };
 
-FileSpec withFertility(FileSpec spec, const std::vector<Setting>& settings)
+FileLayout withFertility(FileLayout layout, const std::vector<Setting>& settings)
 {
     for (const Setting& s : settings)
-        fixture::setFertility(spec.maps.at(0), spec.xDim, s.x, s.y, s.fertility);
-    return spec;
+        fixture::setFertility(layout.maps.at(0), layout.xDim, s.x, s.y, s.fertility);
+    return layout;
 }
 
 // A file a case writes: its name (".mp" makes it a map-only file) and bytes.
@@ -54,9 +54,9 @@ struct InputFile {
     std::function<fixture::Bytes()> bytes; // null: no file written
 };
 
-InputFile file(const std::string& name, std::function<FileSpec()> spec)
+InputFile file(const std::string& name, std::function<FileLayout()> layout)
 {
-    return {name, [spec] { return fixture::build(spec()); }};
+    return {name, [layout] { return fixture::build(layout()); }};
 }
 
 const InputFile NO_FILE = {"", nullptr};
@@ -84,15 +84,15 @@ std::string substitute(std::string text, const std::string& first, const std::st
 // A saved game whose version field reads 41, which no edition uses.
 fixture::Bytes unknownVersion()
 {
-    fixture::Bytes bytes = fixture::build(plainSpec(fixture::MGE, 20, 10));
+    fixture::Bytes bytes = fixture::build(plainLayout(fixture::MGE, 20, 10));
     bytes[10] = 41;
     bytes[11] = 0;
     return bytes;
 }
 
-FileSpec plainMge()
+FileLayout plainMge()
 {
-    return plainSpec(fixture::MGE, 20, 10);
+    return plainLayout(fixture::MGE, 20, 10);
 }
 
 const std::vector<TillanyCase>& cases()
@@ -105,46 +105,46 @@ const std::vector<TillanyCase>& cases()
         {"SlashQuestionMarkAlone", NO_FILE, NO_FILE, {"/?"}, MISSING_NAMES, 1},
         {"SlashQuestionMarkIsAFileName", NO_FILE, file("second.sav", plainMge), {"/?", "@2"},
          "Could not open file: /?\n", 1},
-        {"SameFileTwice", file("first.sav", [] { return fixture::makeSpec(fixture::MGE, 20, 10); }), NO_FILE,
+        {"SameFileTwice", file("first.sav", [] { return fixture::makeLayout(fixture::MGE, 20, 10); }), NO_FILE,
          {"@1", "@1"}, "0 differences found.\n", 0},
         {"FurtherArgumentsIgnored", file("first.sav", plainMge), file("second.sav", plainMge),
          {"@1", "@2", "no-such-file.sav", "/?"}, "0 differences found.\n", 0},
         {"OneDifference", file("first.sav", [] { return withFertility(plainMge(), {{12, 4, 3}}); }),
          file("second.sav", plainMge), {"@1", "@2"}, "12,4 3,0\n1 differences found.\n", 0},
         {"ManyDifferencesInWalkOrder",
-         file("first.sav", [] { return withFertility(plainSpec(fixture::CIC, 20, 10), {{19, 9, 1}, {0, 0, 15}, {10, 2, 7}}); }),
+         file("first.sav", [] { return withFertility(plainLayout(fixture::CIC, 20, 10), {{19, 9, 1}, {0, 0, 15}, {10, 2, 7}}); }),
          file("second.mp",
               [] {
-                  return withFertility(plainSpec(fixture::MAP_ONLY, 20, 10),
+                  return withFertility(plainLayout(fixture::MAP_ONLY, 20, 10),
                                        {{18, 0, 12}, {11, 1, 4}, {10, 2, 7}, {19, 9, 2}, {2, 0, 10}});
               }),
          {"@1", "@2"}, "0,0 15,0\n2,0 0,10\n18,0 0,12\n11,1 0,4\n19,9 1,2\n5 differences found.\n", 0},
-        {"ToTPairDifferingOutsideMapZero", file("first.sav", [] { return fixture::makeSpec(fixture::TOT11, 20, 10, 3); }),
+        {"ToTPairDifferingOutsideMapZero", file("first.sav", [] { return fixture::makeLayout(fixture::TOT11, 20, 10, 3); }),
          file("second.sav",
               [] {
-                  FileSpec spec = fixture::makeSpec(fixture::TOT11, 20, 10, 3);
-                  fixture::setFertility(spec.maps[1], 20, 4, 2, 9);
-                  fixture::setFertility(spec.maps[2], 20, 5, 3, 11);
-                  spec.maps[2].seed = 0x4321;
-                  return spec;
+                  FileLayout layout = fixture::makeLayout(fixture::TOT11, 20, 10, 3);
+                  fixture::setFertility(layout.maps[1], 20, 4, 2, 9);
+                  fixture::setFertility(layout.maps[2], 20, 5, 3, 11);
+                  layout.maps[2].seed = 0x4321;
+                  return layout;
               }),
          {"@1", "@2"}, "0 differences found.\n", 0},
         // Rows come from the first file: the walk runs into the second
         // map's missing rows after printing the common rows' differences.
-        {"FirstTaller", file("first.sav", [] { return withFertility(plainSpec(fixture::MGE, 20, 12), {{4, 2, 9}, {0, 10, 5}}); }),
+        {"FirstTaller", file("first.sav", [] { return withFertility(plainLayout(fixture::MGE, 20, 12), {{4, 2, 9}, {0, 10, 5}}); }),
          file("second.sav", [] { return withFertility(plainMge(), {{4, 2, 1}}); }), {"@1", "@2"},
          std::string("4,2 9,1\n") + OUT_OF_BOUNDS, 1},
-        {"FirstShorter", file("first.sav", [] { return withFertility(plainSpec(fixture::MGE, 20, 8), {{3, 1, 6}}); }),
+        {"FirstShorter", file("first.sav", [] { return withFertility(plainLayout(fixture::MGE, 20, 8), {{3, 1, 6}}); }),
          file("second.sav", [] { return withFertility(plainMge(), {{1, 9, 2}, {0, 8, 3}}); }), {"@1", "@2"},
          "3,1 6,0\n1 differences found.\n", 0},
         // Each row stops at the second file's width.
         {"SecondNarrower", file("first.sav", [] { return withFertility(plainMge(), {{4, 0, 8}, {18, 0, 2}, {17, 9, 3}}); }),
-         file("second.sav", [] { return plainSpec(fixture::MGE, 16, 10); }), {"@1", "@2"},
+         file("second.sav", [] { return plainLayout(fixture::MGE, 16, 10); }), {"@1", "@2"},
          "4,0 8,0\n1 differences found.\n", 0},
         // Positions past the first map's width fall into its next row: (16,0)
         // of a first map of width 16 is its tile (1,1), until the last row
         // runs off its end.
-        {"SecondWider", file("first.sav", [] { return withFertility(plainSpec(fixture::MGE, 16, 10), {{1, 1, 7}}); }),
+        {"SecondWider", file("first.sav", [] { return withFertility(plainLayout(fixture::MGE, 16, 10), {{1, 1, 7}}); }),
          file("second.sav", [] { return withFertility(plainMge(), {{16, 0, 5}}); }), {"@1", "@2"},
          std::string("16,0 7,5\n1,1 7,0\n") + OUT_OF_BOUNDS, 1},
         {"FirstCannotBeOpened", NO_FILE, NO_FILE, {"no-such-first.sav", "no-such-second.sav"},
@@ -198,15 +198,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, TillanyRun, ::testing::ValuesIn(cases()),
 TEST(Tillany, ComparesEveryTileOnceOnEqualMaps)
 {
     fixture::TempDir dir;
-    FileSpec before = plainSpec(fixture::TOT10, 6, 4);
+    FileLayout before = plainLayout(fixture::TOT10, 6, 4);
     before.transporters = 2;
-    FileSpec after = plainSpec(fixture::MGE, 6, 4);
+    FileLayout after = plainLayout(fixture::MGE, 6, 4);
     for (int y = 0; y < 4; ++y)
         for (int x = y % 2; x < 6; x += 2)
             fixture::setFertility(after.maps[0], 6, x, y, static_cast<std::uint8_t>(1 + x + y));
 
     fixture::RunResult result = fixture::runProgram(
-        TILLANY_PATH, {fixture::writeSpec(dir, "before.sav", before), fixture::writeSpec(dir, "after.sav", after)});
+        TILLANY_PATH, {fixture::writeLayout(dir, "before.sav", before), fixture::writeLayout(dir, "after.sav", after)});
 
     EXPECT_EQ(result.out, "0,0 0,1\n2,0 0,3\n4,0 0,5\n"
                           "1,1 0,3\n3,1 0,5\n5,1 0,7\n"

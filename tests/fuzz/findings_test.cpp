@@ -59,7 +59,7 @@ TEST(HostileSizes, EveryWalkOnSmallMapsEnds)
 TEST(HostileSizes, RatingATinyRoundMapEnds)
 {
     fixture::TempDir dir;
-    const std::string path = fixture::writeSpec(dir, "tiny.mp", fixture::makeSpec(fixture::MAP_ONLY, 2, 2));
+    const std::string path = fixture::writeLayout(dir, "tiny.mp", fixture::makeLayout(fixture::MAP_ONLY, 2, 2));
     Civ2SavedGame game;
     game.load(path);
     Civ2Map& map = *game.getMap(0);

@@ -20,28 +20,28 @@ struct Seed {
     fixture::Bytes bytes;
 };
 
-fixture::FileSpec withTransporters(fixture::FileSpec spec, std::uint32_t count)
+fixture::FileLayout withTransporters(fixture::FileLayout layout, std::uint32_t count)
 {
-    spec.transporters = count;
-    return spec;
+    layout.transporters = count;
+    return layout;
 }
 
-fixture::FileSpec flat(fixture::FileSpec spec)
+fixture::FileLayout flat(fixture::FileLayout layout)
 {
-    spec.flatEarth = 1;
-    return spec;
+    layout.flatEarth = 1;
+    return layout;
 }
 
-fixture::FileSpec withoutPostMap(fixture::FileSpec spec)
+fixture::FileLayout withoutPostMap(fixture::FileLayout layout)
 {
-    spec.postMap.clear();
-    return spec;
+    layout.postMap.clear();
+    return layout;
 }
 
-fixture::FileSpec withTrailing(fixture::FileSpec spec)
+fixture::FileLayout withTrailing(fixture::FileLayout layout)
 {
-    spec.trailing = {0xde, 0xad, 0xbe, 0xef, 0x01};
-    return spec;
+    layout.trailing = {0xde, 0xad, 0xbe, 0xef, 0x01};
+    return layout;
 }
 
 fixture::Bytes truncated(fixture::Bytes bytes, std::size_t drop)
@@ -56,15 +56,15 @@ std::vector<Seed> loadableFiles()
 {
     using namespace fixture;
     return {
-        {"cic", build(makeSpec(CIC, 8, 4))},
-        {"fw_flat", build(flat(makeSpec(FW, 6, 4)))},
-        {"mge_no_post_map", build(withoutPostMap(makeSpec(MGE, 10, 3)))},
-        {"tot10_2_transporters_2_maps", build(withTransporters(makeSpec(TOT10, 4, 4, 2), 2))},
-        {"tot11_4_maps", build(makeSpec(TOT11, 6, 2, 4))},
-        {"tot11_5_maps_flat", build(flat(withTransporters(makeSpec(TOT11, 4, 2, 5), 1)))},
-        {"map_only", build(makeSpec(MAP_ONLY, 8, 4))},
-        {"map_only_trailing", build(withTrailing(makeSpec(MAP_ONLY, 6, 6)))},
-        {"map_only_odd_width", build(makeSpec(MAP_ONLY, 7, 4, 1, 13))},
+        {"cic", build(makeLayout(CIC, 8, 4))},
+        {"fw_flat", build(flat(makeLayout(FW, 6, 4)))},
+        {"mge_no_post_map", build(withoutPostMap(makeLayout(MGE, 10, 3)))},
+        {"tot10_2_transporters_2_maps", build(withTransporters(makeLayout(TOT10, 4, 4, 2), 2))},
+        {"tot11_4_maps", build(makeLayout(TOT11, 6, 2, 4))},
+        {"tot11_5_maps_flat", build(flat(withTransporters(makeLayout(TOT11, 4, 2, 5), 1)))},
+        {"map_only", build(makeLayout(MAP_ONLY, 8, 4))},
+        {"map_only_trailing", build(withTrailing(makeLayout(MAP_ONLY, 6, 6)))},
+        {"map_only_odd_width", build(makeLayout(MAP_ONLY, 7, 4, 1, 13))},
     };
 }
 
@@ -72,15 +72,15 @@ std::vector<Seed> loadableFiles()
 std::vector<Seed> brokenFiles()
 {
     using namespace fixture;
-    Bytes unknownVersion = build(makeSpec(MGE, 4, 2));
+    Bytes unknownVersion = build(makeLayout(MGE, 4, 2));
     unknownVersion.resize(16);
     unknownVersion[10] = 41;
     return {
         {"short", Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
         {"version_41", unknownVersion},
-        {"mge_cut_in_terrain", truncated(build(withoutPostMap(makeSpec(MGE, 8, 2))), 3)},
-        {"map_only_cut_in_terrain", truncated(build(makeSpec(MAP_ONLY, 8, 2)), 1)},
-        {"map_only_area_too_small", build(makeSpec(MAP_ONLY, 8, 4, 1, 10))},
+        {"mge_cut_in_terrain", truncated(build(withoutPostMap(makeLayout(MGE, 8, 2))), 3)},
+        {"map_only_cut_in_terrain", truncated(build(makeLayout(MAP_ONLY, 8, 2)), 1)},
+        {"map_only_area_too_small", build(makeLayout(MAP_ONLY, 8, 4, 1, 10))},
     };
 }
 

@@ -108,34 +108,34 @@ Outcome loadInChildProcess(const std::string& path, const std::string& expectedM
 
 struct ClaimCase {
     const char* name;
-    fixture::FileSpec spec;
+    fixture::FileLayout layout;
     const char* fileName;
     const char* message; // after "File: <path> "
 };
 
-fixture::FileSpec hugeDimensions(int version)
+fixture::FileLayout hugeDimensions(int version)
 {
-    fixture::FileSpec spec = fixture::makeSpec(version, 8, 2); // area 8
-    spec.xDim = 0xffff;
-    spec.yDim = 0xffff;
-    return spec;
+    fixture::FileLayout layout = fixture::makeLayout(version, 8, 2); // area 8
+    layout.xDim = 0xffff;
+    layout.yDim = 0xffff;
+    return layout;
 }
 
-fixture::FileSpec allTransporters(int version)
+fixture::FileLayout allTransporters(int version)
 {
-    fixture::FileSpec spec = fixture::makeSpec(version, 8, 2);
-    spec.transporters = 0xffffffff;
-    return spec;
+    fixture::FileLayout layout = fixture::makeLayout(version, 8, 2);
+    layout.transporters = 0xffffffff;
+    return layout;
 }
 
 // The fixture writer would lay out 0xFFFFFFFF transporter records; the file
 // instead claims them and ends soon after.
-fixture::Bytes claimOnly(const fixture::FileSpec& spec)
+fixture::Bytes claimOnly(const fixture::FileLayout& layout)
 {
-    fixture::FileSpec small = spec;
+    fixture::FileLayout small = layout;
     small.transporters = 0;
     fixture::Bytes bytes = fixture::build(small);
-    const std::size_t countAt = spec.version == fixture::TOT10 ? 0x7420 : 0x74C8;
+    const std::size_t countAt = layout.version == fixture::TOT10 ? 0x7420 : 0x74C8;
     for (int i = 0; i < 4; ++i)
         bytes[countAt + i] = 0xff;
     return bytes;
@@ -155,7 +155,7 @@ TEST(MemoryBound, ClaimsBeyondTheFileFailQuicklyInLittleMemory)
     for (const ClaimCase& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.path(c.fileName);
-        fixture::writeFile(path, c.spec.transporters == 0xffffffff ? claimOnly(c.spec) : fixture::build(c.spec));
+        fixture::writeFile(path, c.layout.transporters == 0xffffffff ? claimOnly(c.layout) : fixture::build(c.layout));
         const Outcome outcome = loadInChildProcess(path, "File: " + path + " " + c.message);
         EXPECT_EQ(outcome.status, LOADED_WITH_MESSAGE)
             << "1: other outcome, 2: peak memory grew by more than " << PEAK_GROWTH_LIMIT_KB << " KB, 3: no limit";

@@ -65,7 +65,7 @@ void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free
 namespace {
 
 using fixture::Bytes;
-using fixture::FileSpec;
+using fixture::FileLayout;
 
 // What happened when one run met its failing allocation.
 struct Outcome {
@@ -171,15 +171,15 @@ TEST_P(LoadOutOfMemory, EveryFailingAllocationIsReportedWithTheFilePrefix)
     const int version = GetParam();
     const bool mapOnly = version == fixture::MAP_ONLY;
     const bool tot = version == fixture::TOT10 || version == fixture::TOT11;
-    const FileSpec spec = fixture::makeSpec(version, 8, 4, tot ? 2 : 1);
-    const std::string path = fixture::writeSpec(dir, mapOnly ? "map.mp" : "game.sav", spec);
+    const FileLayout layout = fixture::makeLayout(version, 8, 4, tot ? 2 : 1);
+    const std::string path = fixture::writeLayout(dir, mapOnly ? "map.mp" : "game.sav", layout);
 
     const Sweep result = sweep<Civ2SavedGame>(
         newGame, [&](Civ2SavedGame& game) { game.load(path); },
         [&](Civ2SavedGame& game, const Outcome&) {
             // A failed load leaves an object that loads again.
             EXPECT_NO_THROW(game.load(path));
-            EXPECT_EQ(static_cast<int>(spec.maps.size()), game.getNumMaps());
+            EXPECT_EQ(static_cast<int>(layout.maps.size()), game.getNumMaps());
         });
     expectOnlyRuntimeErrors(result);
 
@@ -224,7 +224,7 @@ TEST(MapOutOfMemory, ConstructionReportsEachArray)
 TEST(CreateOutOfMemory, CreateMPReportsInsufficientMemory)
 {
     fixture::TempDir dir;
-    const std::string path = fixture::writeSpec(dir, "game.sav", fixture::makeSpec(fixture::MGE, 8, 4));
+    const std::string path = fixture::writeLayout(dir, "game.sav", fixture::makeLayout(fixture::MGE, 8, 4));
     const Sweep result = sweep<Civ2SavedGame>(
         [&] {
             auto game = newGame();
@@ -268,7 +268,7 @@ TEST(CreateOutOfMemory, SetCivStartReportsInsufficientMemory)
 TEST(CreateOutOfMemory, AddMapReportsItsFailureAndKeepsTheMaps)
 {
     fixture::TempDir dir;
-    const std::string path = fixture::writeSpec(dir, "game.sav", fixture::makeSpec(fixture::TOT10, 8, 4, 2));
+    const std::string path = fixture::writeLayout(dir, "game.sav", fixture::makeLayout(fixture::TOT10, 8, 4, 2));
     const Sweep result = sweep<Civ2SavedGame>(
         [&] {
             auto game = newGame();
@@ -290,13 +290,13 @@ TEST(CreateOutOfMemory, AddMapReportsItsFailureAndKeepsTheMaps)
 TEST(HostileHeaders, AllocateLittle)
 {
     fixture::TempDir dir;
-    FileSpec huge = fixture::makeSpec(fixture::MGE, 8, 4);
+    FileLayout huge = fixture::makeLayout(fixture::MGE, 8, 4);
     huge.xDim = 65535;
     huge.yDim = 65535;
     huge.area = 16;
-    const std::string hugeDimensions = fixture::writeSpec(dir, "huge.sav", huge);
+    const std::string hugeDimensions = fixture::writeLayout(dir, "huge.sav", huge);
 
-    Bytes tot = fixture::build(fixture::makeSpec(fixture::TOT11, 8, 4, 2));
+    Bytes tot = fixture::build(fixture::makeLayout(fixture::TOT11, 8, 4, 2));
     for (std::size_t at = 0x74C8; at < 0x74C8 + 4; ++at)
         tot[at] = 0xff;
     const std::string transporters = dir.path("transporters.sav");
@@ -304,7 +304,7 @@ TEST(HostileHeaders, AllocateLittle)
 
     // A ToT game claiming 65535 secondary maps but holding one: maps are
     // built one at a time as the file delivers them.
-    FileSpec oneMap = fixture::makeSpec(fixture::TOT10, 8, 4, 1);
+    FileLayout oneMap = fixture::makeLayout(fixture::TOT10, 8, 4, 1);
     Bytes manyMaps = fixture::build(oneMap);
     const std::size_t secondaryCount = fixture::headerOffset(fixture::TOT10) + 14;
     manyMaps[secondaryCount] = 0xff;
