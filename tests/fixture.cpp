@@ -5,6 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "civ2sav.h"
+
 namespace fixture {
 
 namespace {
@@ -194,6 +196,28 @@ std::string writeLayout(const TempDir& dir, const std::string& name, const FileL
     std::string path = dir.path(name);
     writeFile(path, build(layout));
     return path;
+}
+
+void loadLayout(Civ2SavedGame& game, const TempDir& dir, const FileLayout& layout)
+{
+    game.load(writeLayout(dir, layout.version == MAP_ONLY ? "in.mp" : "in.sav", layout));
+}
+
+Bytes saveAndRead(Civ2SavedGame& game, const TempDir& dir)
+{
+    const std::string path = dir.path("out.bin");
+    game.save(path);
+    return readFile(path);
+}
+
+std::string failureOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "(no failure)";
 }
 
 } // namespace fixture

@@ -4,8 +4,11 @@
 #define TESTS_FIXTURE_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+class Civ2SavedGame;
 
 namespace fixture {
 
@@ -79,6 +82,17 @@ Bytes readFile(const std::string& path);
 
 // Writes the layout's file into dir under name and returns its path.
 std::string writeLayout(const TempDir& dir, const std::string& name, const FileLayout& layout);
+
+// Loads the layout's file, written into dir; the name's extension (".mp" for
+// map-only layouts) decides how it is read.
+void loadLayout(Civ2SavedGame& game, const TempDir& dir, const FileLayout& layout);
+
+// Saves game into dir and returns the bytes written.
+Bytes saveAndRead(Civ2SavedGame& game, const TempDir& dir);
+
+// The message of the std::runtime_error that action throws, or
+// "(no failure)" when it throws none.
+std::string failureOf(const std::function<void()>& action);
 
 } // namespace fixture
 

@@ -22,20 +22,11 @@ namespace {
 
 using fixture::Bytes;
 using fixture::FileLayout;
+using fixture::failureOf;
 
 const int WIDTH = 8;
 const int HEIGHT = 4;
 const int AREA = WIDTH / 2 * HEIGHT;
-
-std::string failureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "(no failure)";
-}
 
 std::string loadFailure(Civ2SavedGame& game, const std::string& path)
 {

@@ -12,25 +12,17 @@
 
 #include "civ2map.h"
 #include "civ2sav.h"
+#include "fixture.h"
 
 namespace {
+
+using fixture::failureOf;
 
 using Bytes = std::string;
 
 const int WIDTH = 8; // four tiles a row
 const int HEIGHT = 4;
 const int AREA = 16;
-
-// Runs action and returns the message of the runtime_error it throws.
-std::string failureOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "(no failure)";
-}
 
 Bytes terrainBlockOf(const Civ2Map& map)
 {

@@ -19,31 +19,9 @@ namespace {
 
 using fixture::Bytes;
 using fixture::FileLayout;
-
-// Loads the layout's file from dir; the name's extension decides its kind.
-void loadLayout(Civ2SavedGame& game, const fixture::TempDir& dir, const FileLayout& layout)
-{
-    game.load(fixture::writeLayout(dir, layout.version == fixture::MAP_ONLY ? "in.mp" : "in.sav", layout));
-}
-
-Bytes saveAndRead(Civ2SavedGame& game, const fixture::TempDir& dir)
-{
-    const std::string path = dir.path("out.bin");
-    game.save(path);
-    return fixture::readFile(path);
-}
-
-// Runs action and returns the message of the runtime_error it throws.
-template <class Action>
-std::string failureOf(Action action)
-{
-    try {
-        action();
-    } catch (const std::runtime_error& error) {
-        return error.what();
-    }
-    return "(no failure)";
-}
+using fixture::loadLayout;
+using fixture::saveAndRead;
+using fixture::failureOf;
 
 struct RoundTripCase {
     const char* name;
