@@ -367,46 +367,6 @@ void movesWithin(long long from, int sign, long long low, long long high, long l
     last = sign > 0 ? high - from : from - low;
 }
 
-// The walk's state at a step boundary, less what stays fixed within a ring.
-struct WalkState {
-    int x;
-    int y;
-    int direction;
-    bool turnPending;
-    bool sameShapeAs(const WalkState& other) const
-    {
-        return x == other.x && direction == other.direction && turnPending == other.turnPending;
-    }
-};
-
-// Brent's cycle detection over a deterministic sequence: remembers one state
-// and compares every later one with it, moving the remembered state forward
-// at power-of-two intervals. A cycle of any length is found within a few
-// times its length plus its lead-in, with no memory beyond one state.
-struct CycleWatch {
-    WalkState saved{0, 0, 0, false};
-    long long power = 1;
-    long long steps = 0;
-    bool armed = false;
-
-    void reset() { armed = false; }
-    // True when state equals the remembered one, that is, the sequence has
-    // come back to a state it has been in.
-    template <class Same>
-    bool repeats(const WalkState& state, Same same)
-    {
-        if (armed && same(state, saved))
-            return true;
-        if (!armed || ++steps == power) {
-            saved = state;
-            power = armed ? power * 2 : 1;
-            steps = 0;
-            armed = true;
-        }
-        return false;
-    }
-};
-
 } // namespace
 
 Civ2Map::RingIterator::RingIterator(int x, int y, Civ2Map& map)
@@ -430,7 +390,7 @@ void Civ2Map::RingIterator::reset()
     distance = 0;
     direction = 0;
     turn_pending = false;
-    ring_watch = RingWatch();
+    ring_watch.reset();
 }
 
 Civ2Map::RingIterator& Civ2Map::RingIterator::operator++()
@@ -637,20 +597,8 @@ void Civ2Map::RingIterator::skipStraightRun(int& lowestY, int& highestY)
 // back in a state it has been in since the ring began.
 bool Civ2Map::RingIterator::ringLoops()
 {
-    RingWatch& watch = ring_watch;
-    if (watch.armed && watch.x == x && watch.y == y && watch.direction == direction &&
-        watch.turnPending == turn_pending)
-        return true;
-    if (!watch.armed || ++watch.steps == watch.power) {
-        watch.x = x;
-        watch.y = y;
-        watch.direction = direction;
-        watch.turnPending = turn_pending;
-        watch.power = watch.armed ? watch.power * 2 : 1;
-        watch.steps = 0;
-        watch.armed = true;
-    }
-    return false;
+    const WalkState state{x, y, direction, turn_pending};
+    return ring_watch.repeats(state, [](const WalkState& a, const WalkState& b) { return a.sameAs(b); });
 }
 
 // Advances to the next tile of the walk that lies on the map, or throws
@@ -724,7 +672,7 @@ void Civ2Map::RingIterator::moveToNextPoint()
         // whose state repeats within a ring loops there for good, on the map
         // or off it, so it ends once the loop has been walked.
         if (ringCompleted)
-            ring_watch = RingWatch();
+            ring_watch.reset();
         if (!flatMap && ringLoops())
             throwOffMap();
         if (!offMap)

@@ -68,17 +68,49 @@ public:
         void skipStraightRun(int& lowestY, int& highestY);
         bool ringLoops();
 
-        // Brent's cycle watch over the walk's states within the current ring,
-        // kept across advances: on a very narrow round map a ring can fold
-        // into a loop of tiles that never leads back to its start corner.
-        struct RingWatch {
+        // The walk's state at a step boundary, less what stays fixed within a ring.
+        struct WalkState {
             int x = 0;
             int y = 0;
             int direction = 0;
             bool turnPending = false;
+            bool sameAs(const WalkState& other) const
+            {
+                return y == other.y && sameShapeAs(other);
+            }
+            // The same but for the row.
+            bool sameShapeAs(const WalkState& other) const
+            {
+                return x == other.x && direction == other.direction && turnPending == other.turnPending;
+            }
+        };
+
+        // Brent's cycle detection over a sequence of walk states: remembers
+        // one state and compares every later one with it, moving the
+        // remembered state forward at power-of-two intervals. A cycle of any
+        // length is found within a few times its length plus its lead-in,
+        // with no memory beyond one state.
+        struct CycleWatch {
+            WalkState saved;
             long long power = 1;
             long long steps = 0;
             bool armed = false;
+
+            void reset() { armed = false; }
+            // True when state is the same (by same) as the remembered one.
+            template <class Same>
+            bool repeats(const WalkState& state, Same same)
+            {
+                if (armed && same(state, saved))
+                    return true;
+                if (!armed || ++steps == power) {
+                    saved = state;
+                    power = armed ? power * 2 : 1;
+                    steps = 0;
+                    armed = true;
+                }
+                return false;
+            }
         };
 
         int center_x;
@@ -91,7 +123,10 @@ public:
         int y;
         Civ2Map& map;
         bool turn_pending;
-        RingWatch ring_watch;
+        // Watches the states of the current ring across advances: on a very
+        // narrow round map a ring can fold into a loop of tiles that never
+        // leads back to its start corner.
+        CycleWatch ring_watch;
     };
 
     Civ2Map(int width, int height, int area, bool civViewAllowed, int mapIndex, bool flat,
