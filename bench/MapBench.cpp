@@ -86,6 +86,20 @@ void BM_ProbeEveryTile(benchmark::State& state)
 }
 BENCHMARK(BM_ProbeEveryTile)->Unit(benchmark::kMillisecond);
 
+// tillany's walk over the first maps of two loaded games: rows of the first,
+// each row as wide as the second.
+int countDifferences(Civ2SavedGame& first, Civ2SavedGame& second)
+{
+    const Civ2Map& firstMap = *first.getMap(0);
+    const Civ2Map& secondMap = *second.getMap(0);
+    int differences = 0;
+    for (int y = 0; y < first.getHeight(); ++y)
+        for (int x = y % 2; x < second.getWidth(); x += 2)
+            if (firstMap.getFertility(x, y) != secondMap.getFertility(x, y))
+                ++differences;
+    return differences;
+}
+
 // tillany's walk: every tile of the first maps of two loaded games.
 void BM_CompareWalk(benchmark::State& state)
 {
@@ -93,16 +107,8 @@ void BM_CompareWalk(benchmark::State& state)
     Civ2SavedGame second;
     first.load(files().first());
     second.load(files().second());
-    const Civ2Map& firstMap = *first.getMap(0);
-    const Civ2Map& secondMap = *second.getMap(0);
-    for (auto _ : state) {
-        int differences = 0;
-        for (int y = 0; y < first.getHeight(); ++y)
-            for (int x = y % 2; x < second.getWidth(); x += 2)
-                if (firstMap.getFertility(x, y) != secondMap.getFertility(x, y))
-                    ++differences;
-        benchmark::DoNotOptimize(differences);
-    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(countDifferences(first, second));
     state.SetItemsProcessed(state.iterations() * (bench::WIDTH / 2) * bench::HEIGHT);
 }
 BENCHMARK(BM_CompareWalk)->Unit(benchmark::kMillisecond);
@@ -115,14 +121,7 @@ void BM_LoadBothAndCompare(benchmark::State& state)
         Civ2SavedGame second;
         first.load(files().first());
         second.load(files().second());
-        const Civ2Map& firstMap = *first.getMap(0);
-        const Civ2Map& secondMap = *second.getMap(0);
-        int differences = 0;
-        for (int y = 0; y < first.getHeight(); ++y)
-            for (int x = y % 2; x < second.getWidth(); x += 2)
-                if (firstMap.getFertility(x, y) != secondMap.getFertility(x, y))
-                    ++differences;
-        benchmark::DoNotOptimize(differences);
+        benchmark::DoNotOptimize(countDifferences(first, second));
     }
     state.SetBytesProcessed(state.iterations() * 2 * files().size());
 }
